@@ -1,0 +1,27 @@
+#pragma once
+// Services of console programs (the reference host): whether a standard
+// stream is an interactive terminal, the interrupt key (Ctrl+C) turned into a
+// flag that a long-running command polls, and the program's own environment.
+#include <string>
+
+namespace qlx::platform {
+
+enum class StandardStream { kOutput, kError };
+
+// True when the stream is attached to an interactive terminal (not a pipe or
+// a file). Used to decide on colour and progress display.
+bool IsTerminal(StandardStream stream);
+
+// From now on the interrupt key and a termination request only raise the
+// flag read by InterruptRequested(); the process is not ended by them.
+// Only programs may call this, never a library.
+void CatchInterrupt();
+
+// True once an interrupt or termination request arrived after CatchInterrupt.
+bool InterruptRequested();
+
+// Sets the environment variable `name` of this process (inherited by the
+// processes it starts); false when the system refuses.
+bool SetEnvironmentVariable(const std::string& name, const std::string& value);
+
+}  // namespace qlx::platform
