@@ -1,0 +1,125 @@
+#include "HostRunner.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+extern char** environ;
+
+namespace qlx::host::test {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string MakeTempDir(const char* stem) {
+  std::string pattern = (fs::temp_directory_path() / (std::string(stem) + "XXXXXX")).string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  return pattern;
+}
+
+}  // namespace
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+HostFolder::HostFolder() : path_(MakeTempDir("qlxhost-test-")) {
+  for (const auto& entry : fs::directory_iterator(QLX_BIN_DIR)) {
+    if (entry.is_regular_file()) {
+      fs::copy_file(entry.path(), fs::path(path_) / entry.path().filename());
+    }
+  }
+}
+
+HostFolder::~HostFolder() {
+  std::error_code ignored;
+  fs::remove_all(path_, ignored);
+}
+
+void HostFolder::Remove(const std::string& name) const { fs::remove(File(name)); }
+
+void HostFolder::Write(const std::string& name, const std::string& text) const {
+  std::ofstream(File(name), std::ios::binary) << text;
+}
+
+RunResult HostFolder::Run(const std::vector<std::string>& args,
+                          const std::map<std::string, std::string>& env, int timeoutSeconds) const {
+  const std::string outPath = File(".qlxhost-out");
+  const std::string errPath = File(".qlxhost-err");
+  std::vector<std::string> argStore = {File("qlxhost")};
+  argStore.insert(argStore.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& arg : argStore) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+
+  std::vector<std::string> envStore;
+  for (char** var = environ; *var != nullptr; ++var) {
+    std::string entry = *var;
+    std::string name = entry.substr(0, entry.find('='));
+    if (env.count(name) == 0) envStore.push_back(entry);
+  }
+  for (const auto& [name, value] : env) envStore.push_back(name + "=" + value);
+  std::vector<char*> envp;
+  for (auto& entry : envStore) envp.push_back(entry.data());
+  envp.push_back(nullptr);
+
+  pid_t child = fork();
+  if (child == 0) {
+    int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    int in = open("/dev/null", O_RDONLY);
+    if (out < 0 || err < 0 || in < 0 || chdir(path_.c_str()) != 0) _exit(127);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    setpgid(0, 0);  // its own group, so a timeout ends the agents it started too
+    execve(argv[0], argv.data(), envp.data());
+    _exit(127);
+  }
+  RunResult result;
+  int status = 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
+  while (waitpid(child, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(-child, SIGKILL);
+      waitpid(child, &status, 0);
+      result.err = "timed out\n";
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
+  result.out = ReadFile(outPath);
+  result.err += ReadFile(errPath);
+  return result;
+}
+
+TempFolder::TempFolder() : path_(MakeTempDir("qlxhost-data-")) {}
+
+TempFolder::~TempFolder() {
+  std::error_code ignored;
+  fs::remove_all(path_, ignored);
+}
+
+std::string TempFolder::MakeFile(const std::string& relative, unsigned long long size) const {
+  fs::path path = fs::path(path_) / relative;
+  fs::create_directories(path.parent_path());
+  std::ofstream(path, std::ios::binary).close();
+  fs::resize_file(path, size);
+  return path.string();
+}
+
+}  // namespace qlx::host::test

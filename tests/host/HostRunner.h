@@ -1,0 +1,57 @@
+#pragma once
+// Runs qlxhost from a temporary program folder that holds copies of the
+// built binaries, the way an integrator installs it, and captures its
+// exit code and output.
+#include <map>
+#include <string>
+#include <vector>
+
+namespace qlx::host::test {
+
+struct RunResult {
+  int exitCode = -1;  // -1 when the program died from a signal or timed out
+  std::string out;
+  std::string err;
+};
+
+class HostFolder {
+ public:
+  // Copies every file of the build's bin folder into a new temporary folder.
+  HostFolder();
+  ~HostFolder();
+  HostFolder(const HostFolder&) = delete;
+  HostFolder& operator=(const HostFolder&) = delete;
+
+  const std::string& Path() const { return path_; }
+  // Path of a file inside the folder.
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+  void Remove(const std::string& name) const;
+  void Write(const std::string& name, const std::string& text) const;
+
+  // Runs qlxhost with `args` and extra environment variables, from the
+  // folder as working directory; kills it after `timeoutSeconds`.
+  RunResult Run(const std::vector<std::string>& args,
+                const std::map<std::string, std::string>& env = {}, int timeoutSeconds = 60) const;
+
+ private:
+  std::string path_;
+};
+
+// A fresh, empty temporary folder removed with the object.
+class TempFolder {
+ public:
+  TempFolder();
+  ~TempFolder();
+  TempFolder(const TempFolder&) = delete;
+  TempFolder& operator=(const TempFolder&) = delete;
+  const std::string& Path() const { return path_; }
+  // Creates `relative` (and its folders) with `size` bytes; sparse when large.
+  std::string MakeFile(const std::string& relative, unsigned long long size) const;
+
+ private:
+  std::string path_;
+};
+
+std::string ReadFile(const std::string& path);
+
+}  // namespace qlx::host::test
