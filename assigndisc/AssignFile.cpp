@@ -1,0 +1,89 @@
+#include "assigndisc/AssignFile.h"
+
+#include <Poco/Timestamp.h>
+
+#include <new>
+
+namespace {
+const std::vector<CQLXAssignFileImpl*> kNoRecords;
+}  // namespace
+
+int64_t UtcNowSeconds() { return Poco::Timestamp().epochTime(); }
+
+CQLXAssignFileImpl::CQLXAssignFileImpl(int32_t recordKind, int64_t nowUtcSeconds)
+    : kind(recordKind), modified(nowUtcSeconds), created(nowUtcSeconds) {}
+
+int32_t CQLXAssignFileImpl::GetFileCount() const {
+  return IsFile() ? -1 : static_cast<int32_t>(Files().size());
+}
+
+int32_t CQLXAssignFileImpl::GetDirCount() const {
+  return IsFile() ? -1 : static_cast<int32_t>(Folders().size());
+}
+
+IQLXAssignFile* CQLXAssignFileImpl::GetFile(uint32_t index) const {
+  return index < Files().size() ? Files()[index] : nullptr;
+}
+
+IQLXAssignFile* CQLXAssignFileImpl::GetDir(uint32_t index) const {
+  return index < Folders().size() ? Folders()[index] : nullptr;
+}
+
+const std::vector<CQLXAssignFileImpl*>& CQLXAssignFileImpl::Files() const {
+  return children_ ? children_->files : kNoRecords;
+}
+
+const std::vector<CQLXAssignFileImpl*>& CQLXAssignFileImpl::Folders() const {
+  return children_ ? children_->folders : kNoRecords;
+}
+
+std::vector<CQLXAssignFileImpl*>& CQLXAssignFileImpl::MutableFiles() {
+  return MutableChildren().files;
+}
+
+std::vector<CQLXAssignFileImpl*>& CQLXAssignFileImpl::MutableFolders() {
+  return MutableChildren().folders;
+}
+
+CQLXAssignFileImpl::Children& CQLXAssignFileImpl::MutableChildren() {
+  if (!children_) children_ = std::make_unique<Children>();
+  return *children_;
+}
+
+void CQLXAssignFileImpl::AppendFile(CQLXAssignFileImpl* file) {
+  MutableChildren().files.push_back(file);
+}
+
+void CQLXAssignFileImpl::AppendFolder(CQLXAssignFileImpl* folder) {
+  Children& children = MutableChildren();
+  children.folders.push_back(folder);
+  children.foldersByName[folder->name] = folder;
+}
+
+CQLXAssignFileImpl* CQLXAssignFileImpl::FindFolder(std::string_view folderName) const {
+  if (!children_) return nullptr;
+  auto found = children_->foldersByName.find(folderName);
+  return found == children_->foldersByName.end() ? nullptr : found->second;
+}
+
+RecordPool::~RecordPool() {
+  for (size_t block = 0; block < blocks_.size(); ++block) {
+    auto* records = static_cast<CQLXAssignFileImpl*>(blocks_[block]);
+    const size_t used = block + 1 == blocks_.size() ? usedInLastBlock_ : kBlockRecords;
+    for (size_t i = 0; i < used; ++i) records[i].~CQLXAssignFileImpl();
+    ::operator delete(blocks_[block]);
+  }
+}
+
+CQLXAssignFileImpl* RecordPool::Make(int32_t kind, int64_t nowUtcSeconds) {
+  if (usedInLastBlock_ == kBlockRecords) {
+    blocks_.reserve(blocks_.size() + 1);
+    blocks_.push_back(::operator new(kBlockRecords * sizeof(CQLXAssignFileImpl)));
+    usedInLastBlock_ = 0;
+  }
+  auto* records = static_cast<CQLXAssignFileImpl*>(blocks_.back());
+  CQLXAssignFileImpl* record =
+      new (&records[usedInLastBlock_]) CQLXAssignFileImpl(kind, nowUtcSeconds);
+  ++usedInLastBlock_;
+  return record;
+}

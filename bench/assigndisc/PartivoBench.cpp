@@ -1,0 +1,224 @@
+// Assignment of a large synthetic tree to DVDs by name, against the floor of
+// listing the same tree with find (one status call per file) and against
+// fpart when it is installed. Reports time, peak memory per file record,
+// discs produced and the lower bound ceil(aligned total / capacity).
+//
+// The tree (200,000 sparse files in 2,000 folders at depths 1 to 4) is made
+// once under $QLX_PARTIVO_BENCH_TREE (default /tmp/qlx-partivo-bench-tree)
+// and reused while its marker file says it was complete.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <malloc.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "assigndisc/IPartivo.h"
+#include "platform/library.h"
+
+extern char** environ;
+
+namespace {
+
+constexpr int kFolders = 2000;
+constexpr int kFiles = 200000;
+constexpr uint64_t kDvdCapacity = 4616880128ull;
+constexpr const char* kTreeVersion = "partivo-bench-tree v1 seed 20261211";
+
+std::string TreePath() {
+  const char* configured = std::getenv("QLX_PARTIVO_BENCH_TREE");
+  return configured ? configured : "/tmp/qlx-partivo-bench-tree";
+}
+
+// Mostly 1 KiB to 1 MiB (log-uniform), one file in fifty from a heavy tail
+// up to 500 MiB.
+uint64_t FileSize(std::mt19937_64& random) {
+  std::uniform_real_distribution<double> unit(0.0, 1.0);
+  if (random() % 50 == 0) {
+    const double pareto = 1024.0 * 1024.0 / std::pow(1.0 - unit(random), 1.0 / 1.1);
+    return static_cast<uint64_t>(std::min(pareto, 500.0 * 1024 * 1024));
+  }
+  return static_cast<uint64_t>(std::exp(std::log(1024.0) + unit(random) * std::log(1024.0)));
+}
+
+void MakeTree(const std::string& root) {
+  std::string marker = root + ".complete";
+  std::ifstream existing(marker);
+  std::string version;
+  if (existing && std::getline(existing, version) && version == kTreeVersion) return;
+  std::fprintf(stderr, "making the tree under %s ...\n", root.c_str());
+  std::system(("rm -rf '" + root + "'").c_str());
+  mkdir(root.c_str(), 0755);
+
+  std::mt19937_64 random(20261211);
+  std::vector<std::string> folders;
+  std::vector<int> depths;
+  for (int i = 0; i < kFolders; ++i) {
+    std::string parent = root;
+    int depth = 1;
+    if (i >= 20) {
+      do {
+        const size_t pick = random() % folders.size();
+        parent = folders[pick];
+        depth = depths[pick] + 1;
+      } while (depth > 4);
+    }
+    folders.push_back(parent + "/dir" + std::to_string(i));
+    depths.push_back(depth);
+    mkdir(folders.back().c_str(), 0755);
+  }
+  for (int i = 0; i < kFiles; ++i) {
+    const std::string path = folders[random() % folders.size()] + "/File_" +
+                             std::to_string(random() % 1000000) + "_" + std::to_string(i) + ".dat";
+    const int fd = open(path.c_str(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
+    if (fd < 0 || ftruncate(fd, static_cast<off_t>(FileSize(random))) != 0) std::abort();
+    close(fd);
+  }
+  std::ofstream(marker) << kTreeVersion << "\n";
+}
+
+struct ChildRun {
+  double seconds = 0;
+  long peakKiB = 0;
+  bool ran = false;
+};
+
+// Runs a program with its output discarded; wall time and its own peak memory.
+ChildRun RunProgram(const std::vector<std::string>& arguments) {
+  std::vector<char*> argv;
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  ChildRun run;
+  const auto start = std::chrono::steady_clock::now();
+  pid_t child = 0;
+  if (posix_spawnp(&child, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    run.ran = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    run.peakKiB = usage.ru_maxrss;
+  }
+  run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  posix_spawn_file_actions_destroy(&actions);
+  return run;
+}
+
+long StatusKiB(const char* field) {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind(field, 0) == 0) return std::atol(line.c_str() + std::string(field).size());
+  }
+  return 0;
+}
+
+double g_findSeconds = 0;
+double g_fpartSeconds = 0;
+
+void BM_FindFloor(benchmark::State& state) {
+  const std::string tree = TreePath();
+  MakeTree(tree);
+  RunProgram({"find", tree, "-type", "f", "-printf", "%s %p\\n"});  // warm the caches
+  double total = 0;
+  for (auto _ : state) {
+    const ChildRun run = RunProgram({"find", tree, "-type", "f", "-printf", "%s %p\\n"});
+    state.SetIterationTime(run.seconds);
+    total += run.seconds;
+  }
+  g_findSeconds = total / static_cast<double>(state.iterations());
+}
+
+void BM_Fpart(benchmark::State& state) {
+  const std::string tree = TreePath();
+  const std::string capacity = std::to_string(kDvdCapacity);
+  if (!RunProgram({"fpart", "-V"}).ran) {
+    state.SkipWithError("fpart is not installed");
+    for (auto _ : state) {
+    }
+    return;
+  }
+  double total = 0;
+  long peakKiB = 0;
+  for (auto _ : state) {
+    const ChildRun run = RunProgram({"fpart", "-s", capacity, "-r", "2048", tree});
+    state.SetIterationTime(run.seconds);
+    total += run.seconds;
+    peakKiB = std::max(peakKiB, run.peakKiB);
+  }
+  g_fpartSeconds = total / static_cast<double>(state.iterations());
+  state.counters["peak_MiB"] = static_cast<double>(peakKiB) / 1024.0;
+  if (g_findSeconds > 0) state.counters["ratio_to_find"] = g_fpartSeconds / g_findSeconds;
+}
+
+void BM_PartivoAssign(benchmark::State& state) {
+  const std::string tree = TreePath();
+  auto library = qlx::platform::LoadLibraryAt(std::string(QLX_BIN_DIR) + "/Partivo.dll");
+  auto create =
+      reinterpret_cast<CreatePartivoFunc>(qlx::platform::FindExport(library, kCreatePartivoName));
+  if (!create) {
+    state.SkipWithError("Partivo.dll not loadable");
+    for (auto _ : state) {
+    }
+    return;
+  }
+  double total = 0;
+  double bytesPerRecord = 0;
+  int32_t discs = 0;
+  uint64_t alignedTotal = 0;
+  int32_t files = 0;
+  for (auto _ : state) {
+    malloc_trim(0);
+    std::ofstream("/proc/self/clear_refs") << "5";  // peak back to the current size
+    const long baselineKiB = StatusKiB("VmRSS:");
+    IPartivo* partivo = create();
+    partivo->AddItem(tree.c_str(), "tree", ITEM_OBJECT_1);
+    partivo->SetSortMode(SORT_BY_NAME);
+    const auto start = std::chrono::steady_clock::now();
+    const bool assigned = partivo->AssignDiscByDisc(DVD);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const long peakKiB = StatusKiB("VmHWM:");
+    state.SetIterationTime(seconds);
+    total += seconds;
+    if (!assigned) state.SkipWithError("assignment failed");
+    discs = partivo->GetDiscCount();
+    alignedTotal = 0;
+    files = 0;
+    for (int32_t i = 0; i < discs; ++i) {
+      alignedTotal += partivo->GetDisc(static_cast<uint32_t>(i))->GetAlignedSize();
+      files += partivo->GetDisc(static_cast<uint32_t>(i))->GetTotalFileCount();
+    }
+    bytesPerRecord = std::max(bytesPerRecord, (peakKiB - baselineKiB) * 1024.0 / files);
+    partivo->Release();
+  }
+  const double mean = total / static_cast<double>(state.iterations());
+  state.counters["files"] = files;
+  state.counters["discs"] = discs;
+  state.counters["lower_bound"] =
+      static_cast<double>((alignedTotal + kDvdCapacity - 1) / kDvdCapacity);
+  state.counters["peak_bytes_per_record"] = bytesPerRecord;
+  if (g_findSeconds > 0) state.counters["ratio_to_find"] = mean / g_findSeconds;
+  if (g_fpartSeconds > 0) state.counters["ratio_to_fpart"] = mean / g_fpartSeconds;
+}
+
+}  // namespace
+
+BENCHMARK(BM_FindFloor)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_Fpart)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_PartivoAssign)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+BENCHMARK_MAIN();
