@@ -1,0 +1,151 @@
+#include "HostFolder.h"
+
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Quote(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+std::vector<std::string> Lines(const std::string& path) {
+  std::vector<std::string> lines;
+  std::ifstream in(path, std::ios::binary);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+// Unsets every QLX_ variable of the test's own environment, so that each run
+// sees only what its case sets.
+std::string ClearedEnvironment() {
+  std::string cleared;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string variable = *entry;
+    if (variable.rfind("QLX_", 0) == 0) cleared += " -u " + variable.substr(0, variable.find('='));
+  }
+  return cleared;
+}
+
+SlotResult ParseResult(std::istringstream& line) {
+  SlotResult slot;
+  line >> slot.result;
+  for (std::string buffer; line >> buffer;) slot.buffers.push_back(buffer);
+  return slot;
+}
+
+}  // namespace
+
+HostFolder::HostFolder() {
+  std::string pattern = (fs::temp_directory_path() / "dravent-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  m_path = pattern;
+  Add(std::string(QLX_TEST_BIN_DIR) + "/DraventHost", "DraventHost");
+  AddBin("Dravent.dll");
+  SetEnv("QLX_SIM_JOURNAL", m_path + "/journal.txt");
+  // Records go to the log file only, not into the host's output.
+  std::ofstream(m_path + "/qlxlogger.cfg") << "[config]\nprint_flag = 1\n";
+}
+
+HostFolder::~HostFolder() {
+  std::error_code ignored;
+  fs::remove_all(m_path, ignored);
+}
+
+void HostFolder::Add(const std::string& source, const std::string& name) {
+  fs::copy_file(source, fs::path(m_path) / name, fs::copy_options::overwrite_existing);
+}
+
+HostRun HostFolder::Run(const std::vector<SlotCall>& calls) const {
+  std::string command = "cd " + Quote(m_path) + " && env" + ClearedEnvironment();
+  for (const auto& [name, value] : m_env) command += " " + name + "=" + Quote(value);
+  command += " ./DraventHost";
+  for (size_t i = 0; i < calls.size(); ++i) {
+    if (i > 0) command += " --";
+    for (const std::string& arg : calls[i]) command += " " + Quote(arg);
+  }
+  command += " 2>&1";
+  HostRun run;
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return run;
+  char chunk[4096];
+  for (size_t n; (n = fread(chunk, 1, sizeof chunk, pipe)) > 0;) run.output.append(chunk, n);
+  const int status = pclose(pipe);
+  run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  std::istringstream output(run.output);
+  for (std::string line; std::getline(output, line);) {
+    if (line.rfind("=> ", 0) != 0) continue;
+    std::istringstream fields(line.substr(3));
+    std::string first;
+    fields >> first;
+    if (first == "pid") {
+      fields >> run.pid;
+    } else {
+      run.calls.push_back(ParseResult(fields));
+    }
+  }
+  return run;
+}
+
+std::vector<LogRecord> HostFolder::LogRecords() const {
+  static const std::regex record(
+      R"(^\d\d:\d\d:\d\d \[\d+ \d+\] \[(\w+)\] \[([^ ]+) \((\d+)\)\] (.*)$)");
+  std::vector<LogRecord> records;
+  const fs::path logDir = fs::path(m_path) / "Log";
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(logDir, error)) {
+    if (entry.path().filename().string().rfind("Dravent", 0) != 0) continue;
+    for (const std::string& line : Lines(entry.path().string())) {
+      std::smatch match;
+      if (std::regex_match(line, match, record)) {
+        records.push_back({match[1], match[2], match[4]});
+      }
+    }
+  }
+  return records;
+}
+
+std::vector<std::string> HostFolder::Records(const std::string& function,
+                                             const std::string& level) const {
+  std::vector<std::string> texts;
+  for (const LogRecord& record : LogRecords()) {
+    if (record.function == function && record.level == level) texts.push_back(record.text);
+  }
+  return texts;
+}
+
+std::vector<JournalEntry> HostFolder::Journal() const {
+  std::vector<JournalEntry> entries;
+  for (const std::string& line : Lines(m_path + "/journal.txt")) {
+    const size_t space = line.find(' ');
+    const size_t open = line.find('(', space);
+    const size_t close = line.rfind(')');
+    if (space == std::string::npos || open == std::string::npos || close < open) continue;
+    entries.push_back({std::atoi(line.c_str()), line.substr(space + 1, open - space - 1),
+                       line.substr(open + 1, close - open - 1)});
+  }
+  return entries;
+}
+
+std::vector<JournalEntry> HostFolder::Journal(const std::string& function) const {
+  std::vector<JournalEntry> entries;
+  for (const JournalEntry& entry : Journal()) {
+    if (entry.function == function) entries.push_back(entry);
+  }
+  return entries;
+}

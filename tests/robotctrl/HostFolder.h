@@ -1,0 +1,70 @@
+#pragma once
+// A temporary program folder for the robot controller: the host program,
+// Dravent.dll and whatever libraries a case needs, run with an environment
+// of its own. Reads back what the host printed, the controller's log records
+// and the simulator's journal.
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+struct SlotResult {
+  uint32_t result = 0;
+  std::vector<std::string> buffers;  // hex, in argument order
+};
+
+struct HostRun {
+  int exitStatus = -1;
+  int pid = 0;
+  std::vector<SlotResult> calls;
+  std::string output;  // everything the host wrote
+};
+
+struct LogRecord {
+  std::string level;     // "INFO", "ERROR"
+  std::string function;  // "CDraventImpl::Init"
+  std::string text;      // after "(line)] "
+};
+
+struct JournalEntry {
+  int pid = 0;
+  std::string function;
+  std::string args;  // between the parentheses
+};
+
+using SlotCall = std::vector<std::string>;  // slot number, then its arguments
+
+class HostFolder {
+ public:
+  HostFolder();
+  ~HostFolder();
+  HostFolder(const HostFolder&) = delete;
+  HostFolder& operator=(const HostFolder&) = delete;
+
+  const std::string& Path() const { return m_path; }
+
+  // Copies `source` into the folder as `name`.
+  void Add(const std::string& source, const std::string& name);
+  // Copies a file of the build's bin folder.
+  void AddBin(const std::string& name) { Add(std::string(QLX_BIN_DIR) + "/" + name, name); }
+
+  // Environment variable for the host (and the processes it starts).
+  void SetEnv(const std::string& name, const std::string& value) { m_env[name] = value; }
+
+  // Runs the host with the calls, in order.
+  HostRun Run(const std::vector<SlotCall>& calls) const;
+
+  // Records of the controller's daily log files.
+  std::vector<LogRecord> LogRecords() const;
+  // Texts of the records of one function and level.
+  std::vector<std::string> Records(const std::string& function, const std::string& level) const;
+
+  // Journal of the simulator (QLX_SIM_JOURNAL is set to a file in the folder).
+  std::vector<JournalEntry> Journal() const;
+  // Journal entries of one function.
+  std::vector<JournalEntry> Journal(const std::string& function) const;
+
+ private:
+  std::string m_path;
+  std::map<std::string, std::string> m_env;
+};
