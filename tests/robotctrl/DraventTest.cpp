@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -110,6 +112,32 @@ TEST(DraventPlugin, ConstructionLogsStartIntoTheDraventFile) {
     draventFile |= name.size() == 22 && name.rfind("Dravent ", 0) == 0;  // "Dravent YYYY-MM-DD.log"
   }
   EXPECT_TRUE(draventFile);
+}
+
+// Name of the controller's daily file of `daysAgo` days before today.
+std::string DailyFileName(int daysAgo) {
+  const std::time_t when = std::time(nullptr) - daysAgo * 86400;
+  std::tm local{};
+  localtime_r(&when, &local);
+  char name[64];
+  std::strftime(name, sizeof name, "Dravent %Y-%m-%d.log", &local);
+  return name;
+}
+
+TEST(DraventPlugin, RetentionKeepsRecentFilesWhateverTheirSize) {
+  HostFolder folder;
+  const std::filesystem::path logDir = folder.Path() + "/Log";
+  std::filesystem::create_directories(logDir);
+  const std::string oversized = DailyFileName(1);
+  std::ofstream(logDir / oversized).close();
+  std::filesystem::resize_file(logDir / oversized, 104857600 + 1);  // sparse
+  std::ofstream(logDir / DailyFileName(29)) << "kept\r\n";
+  std::ofstream(logDir / DailyFileName(30)) << "too old\r\n";
+  ASSERT_EQ(folder.Run({}).exitStatus, 0);
+  EXPECT_TRUE(std::filesystem::exists(logDir / DailyFileName(0)));
+  EXPECT_TRUE(std::filesystem::exists(logDir / oversized));
+  EXPECT_TRUE(std::filesystem::exists(logDir / DailyFileName(29)));
+  EXPECT_FALSE(std::filesystem::exists(logDir / DailyFileName(30)));
 }
 
 TEST(DraventPlugin, DestroyBeforeInitCallsNothing) {
