@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <streambuf>
 
 #include "platform/console.h"
 
@@ -42,6 +43,33 @@ std::string Pad(const std::string& text, size_t width, Table::Align align) {
   return align == Table::kLeft ? text + fill : fill + text;
 }
 
+// Standard output as it was before the plug-ins' console records were sent
+// to standard error (see Console::ForProcess).
+class OriginalOutputBuffer : public std::streambuf {
+ public:
+  OriginalOutputBuffer() { setp(buffer_, buffer_ + sizeof buffer_); }
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (sync() != 0) return traits_type::eof();
+    if (!traits_type::eq_int_type(c, traits_type::eof())) {
+      *pptr() = traits_type::to_char_type(c);
+      pbump(1);
+    }
+    return traits_type::not_eof(c);
+  }
+
+  int sync() override {
+    const size_t size = static_cast<size_t>(pptr() - pbase());
+    const bool written = size == 0 || platform::WriteOriginalOutput(pbase(), size);
+    setp(buffer_, buffer_ + sizeof buffer_);
+    return written ? 0 : -1;
+  }
+
+ private:
+  char buffer_[4096];
+};
+
 }  // namespace
 
 Console::Console(std::ostream& out, std::ostream& err, bool outIsTerminal, bool errIsTerminal,
@@ -58,7 +86,12 @@ Console Console::ForProcess() {
   const char* term = std::getenv("TERM");
   bool colourAllowed = (noColour == nullptr || *noColour == '\0') &&
                        !(term != nullptr && std::string(term) == "dumb");
-  return Console(std::cout, std::cerr, platform::IsTerminal(StandardStream::kOutput),
+  // The plug-ins' loggers also print their records to standard output;
+  // they go to standard error so that what qlxhost prints stays parseable.
+  static OriginalOutputBuffer buffer;
+  static std::ostream original(&buffer);
+  std::ostream& out = platform::DivertStandardOutput() ? original : std::cout;
+  return Console(out, std::cerr, platform::IsTerminal(StandardStream::kOutput),
                  platform::IsTerminal(StandardStream::kError), colourAllowed);
 }
 
@@ -174,7 +207,10 @@ void FieldList::Print(const Console& console, int indent) const {
 }
 
 ProgressLine::ProgressLine(const Console& console, std::string label)
-    : console_(console), label_(std::move(label)) {
+    : ProgressLine(console, [label] { return label; }) {}
+
+ProgressLine::ProgressLine(const Console& console, std::function<std::string()> describe)
+    : console_(console), describe_(std::move(describe)) {
   if (console_.ErrIsTerminal()) thread_ = std::thread([this] { Run(); });
 }
 
@@ -192,8 +228,8 @@ void ProgressLine::Run() {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
     if (done_.load() || elapsed < std::chrono::milliseconds(300)) continue;
-    console_.Err() << '\r' << kSpinner[tick % 4] << ' ' << label_ << "  " << HumanDuration(elapsed)
-                   << "\x1b[K" << std::flush;
+    console_.Err() << '\r' << kSpinner[tick % 4] << ' ' << describe_() << "  "
+                   << HumanDuration(elapsed) << "\x1b[K" << std::flush;
     shown = true;
   }
   if (shown) console_.Err() << "\r\x1b[K" << std::flush;

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <thread>
@@ -89,6 +90,8 @@ class FieldList {
 class ProgressLine {
  public:
   ProgressLine(const Console& console, std::string label);
+  // A label that changes while the call runs ("Scanning: 1200 files").
+  ProgressLine(const Console& console, std::function<std::string()> describe);
   ~ProgressLine();
   ProgressLine(const ProgressLine&) = delete;
   ProgressLine& operator=(const ProgressLine&) = delete;
@@ -97,7 +100,7 @@ class ProgressLine {
   void Run();
 
   const Console& console_;
-  std::string label_;
+  std::function<std::string()> describe_;
   std::atomic<bool> done_{false};
   std::thread thread_;
 };

@@ -106,6 +106,9 @@ void PrintJson(const PlanRequest& request, const PlanResult& result, const Conso
       .Field("total_size", result.TotalSize())
       .Field("total_aligned_size", result.TotalAlignedSize())
       .Field("total_files", result.TotalFiles());
+  json.Key("left_out").BeginArray();
+  for (const auto& path : result.leftOut) json.String(path);
+  json.EndArray();
   json.Key("discs").BeginArray();
   for (const auto& disc : result.discs) {
     json.BeginObject()
@@ -187,6 +190,7 @@ Command PlanCommand() {
   command.run = [](const ParsedArgs& args, const Console& console) {
     PlanRequest request = PlanRequestFrom(args);
     PlanResult result = RunPlan(request, console);
+    WarnLeftOut(result, console);
     if (args.Has("json")) {
       PrintJson(request, result, console);
     } else {

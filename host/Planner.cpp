@@ -1,5 +1,6 @@
 #include "host/Planner.h"
 
+#include <atomic>
 #include <filesystem>
 #include <system_error>
 
@@ -84,6 +85,77 @@ std::string AbsoluteSource(const std::string& path, bool mustBeFolder) {
   return absolute;
 }
 
+uint64_t Aligned(uint64_t size) { return (size + SECTOR_SIZE - 1) / SECTOR_SIZE * SECTOR_SIZE; }
+
+// A walk over the input before the plug-in's own: shows progress on large
+// trees and finds the files the plug-in will leave out for their size.
+class InputSurvey {
+ public:
+  std::string Describe() const {
+    return "Scanning the input: " + std::to_string(files_.load()) + " files, " +
+           HumanSize(bytes_.load());
+  }
+
+  // Sector-aligned size of all files below `folder`.
+  uint64_t Measure(const std::string& folder) {
+    uint64_t total = 0;
+    Walk(folder, [&](const fs::path&, uint64_t size) { total += Aligned(size); });
+    return total;
+  }
+
+  // Files below `source` whose aligned size exceeds `capacity`.
+  std::vector<std::string> TooLarge(const std::string& source, uint64_t capacity) {
+    std::vector<std::string> found;
+    Walk(source, [&](const fs::path& path, uint64_t size) {
+      if (Aligned(size) > capacity) found.push_back(path.string());
+    });
+    return found;
+  }
+
+ private:
+  template <typename OnFile>
+  void Walk(const std::string& source, OnFile onFile) {
+    std::error_code error;
+    if (!fs::is_directory(source, error)) {
+      Count(fs::path(source), onFile);
+      return;
+    }
+    fs::recursive_directory_iterator it(source, fs::directory_options::skip_permission_denied,
+                                        error);
+    for (; !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+      std::error_code typeError;
+      if (!it->is_directory(typeError)) Count(it->path(), onFile);
+    }
+  }
+
+  template <typename OnFile>
+  void Count(const fs::path& path, OnFile& onFile) {
+    std::error_code error;
+    const uint64_t size = fs::file_size(path, error);
+    if (error) return;
+    files_++;
+    bytes_ += size;
+    onFile(path, size);
+  }
+
+  std::atomic<uint64_t> files_{0};
+  std::atomic<uint64_t> bytes_{0};
+};
+
+std::vector<std::string> SurveyInput(const PlanRequest& request, uint64_t capacity,
+                                     const Console& console) {
+  InputSurvey survey;
+  ProgressLine progress(console, [&survey] { return survey.Describe(); });
+  uint64_t reserved = 0;
+  for (const auto& folder : request.everyDisc) reserved += survey.Measure(folder);
+  const uint64_t usable = reserved > capacity ? 0 : capacity - reserved;
+  std::vector<std::string> tooLarge;
+  for (const auto& path : request.paths) {
+    for (auto& file : survey.TooLarge(path, usable)) tooLarge.push_back(std::move(file));
+  }
+  return tooLarge;
+}
+
 void AddItems(IPartivo& partivo, const PlanRequest& request) {
   for (const auto& path : request.everyDisc) {
     std::string source = AbsoluteSource(path, true);
@@ -124,6 +196,20 @@ uint64_t PlanResult::LowerBound() const {
   return total / capacity + (total % capacity != 0 ? 1 : 0);
 }
 
+void WarnLeftOut(const PlanResult& result, const Console& console) {
+  if (result.leftOut.empty()) return;
+  constexpr size_t kShown = 5;
+  console.Err() << console.PaintErr("qlxhost: warning: ", Colour::kYellow) << result.leftOut.size()
+                << (result.leftOut.size() == 1 ? " file is" : " files are")
+                << " larger than one disc and left out:\n";
+  for (size_t i = 0; i < result.leftOut.size() && i < kShown; ++i) {
+    console.Err() << "  " << result.leftOut[i] << '\n';
+  }
+  if (result.leftOut.size() > kShown) {
+    console.Err() << "  and " << result.leftOut.size() - kShown << " more\n";
+  }
+}
+
 std::string TargetFor(const std::string& prefix, const std::string& source) {
   std::string name = source;
   while (name.size() > 1 && (name.back() == '/' || name.back() == '\\')) name.pop_back();
@@ -144,16 +230,14 @@ PlanResult RunPlan(const PlanRequest& request, const Console& console) {
   partivo->SetSplitLevel(request.splitLevel);
 
   PlanResult result;
+  result.capacity =
+      request.discType != 0 ? DiscCapacity(request.discType, ProgramFolder()) : request.capacity;
+  result.leftOut = SurveyInput(request, result.capacity, console);
   bool assigned;
   {
-    ProgressLine progress(console, "Walking the input and assigning discs");
-    if (request.discType != 0) {
-      result.capacity = DiscCapacity(request.discType, ProgramFolder());
-      assigned = partivo->AssignDiscByDisc(request.discType);
-    } else {
-      result.capacity = request.capacity;
-      assigned = partivo->AssignDiscBySize(request.capacity);
-    }
+    ProgressLine progress(console, "Assigning the files to discs");
+    assigned = request.discType != 0 ? partivo->AssignDiscByDisc(request.discType)
+                                     : partivo->AssignDiscBySize(request.capacity);
   }
   if (!assigned) {
     throw JobError("the files do not fit on discs of " + HumanSize(result.capacity) +

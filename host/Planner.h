@@ -42,6 +42,9 @@ struct PlanDisc {
 struct PlanResult {
   uint64_t capacity = 0;  // bytes per disc the assignment used
   std::vector<PlanDisc> discs;
+  // Files inside the folders given that are larger than a disc: the plug-in
+  // leaves them out (and logs them), the rest of the folder goes ahead.
+  std::vector<std::string> leftOut;
 
   uint64_t TotalSize() const;
   uint64_t TotalAlignedSize() const;
@@ -62,5 +65,8 @@ std::vector<OptionSpec> PlanOptions();
 // Checks the request's paths, runs the assignment and copies the result.
 // Throws JobError when a path is missing or the plug-in refuses the job.
 PlanResult RunPlan(const PlanRequest& request, const Console& console);
+
+// Tells on standard error which files the plan leaves out, if any.
+void WarnLeftOut(const PlanResult& result, const Console& console);
 
 }  // namespace qlx::host

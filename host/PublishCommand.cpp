@@ -158,6 +158,7 @@ int RunPublish(const ParsedArgs& args, const Console& console) {
   const std::chrono::milliseconds burnTime = BurnTime(args);
   const bool json = args.Has("json");
   const PlanResult plan = RunPlan(request, console);
+  WarnLeftOut(plan, console);
   const size_t count = plan.discs.size();
   if (!json) {
     console.Out() << "Planned " << count << (count == 1 ? " disc" : " discs") << " for "

@@ -90,20 +90,26 @@ int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
   std::string commandName = args.empty() ? std::string() : args[0];
   try {
-    return Run(args, console);
+    const int code = Run(args, console);
+    console.Out().flush();
+    return code;
   } catch (const UsageError& error) {
+    console.Out().flush();
     console.Err() << "qlxhost: " << error.what() << '\n'
                   << "Try 'qlxhost "
                   << (commandName.empty() || commandName[0] == '-' ? "" : commandName + " ")
                   << "--help'.\n";
     return kExitUsage;
   } catch (const JobError& error) {
+    console.Out().flush();
     console.Err() << console.PaintErr("qlxhost: error: ", Colour::kRed) << error.what() << '\n';
     return kExitJobFailed;
   } catch (const std::exception& error) {
+    console.Out().flush();
     console.Err() << console.PaintErr("qlxhost: error: ", Colour::kRed) << error.what() << '\n';
     return kExitJobFailed;
   } catch (...) {
+    console.Out().flush();
     console.Err() << console.PaintErr("qlxhost: error: ", Colour::kRed) << "unexpected failure\n";
     return kExitJobFailed;
   }

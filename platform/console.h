@@ -2,6 +2,7 @@
 // Services of console programs (the reference host): whether a standard
 // stream is an interactive terminal, the interrupt key (Ctrl+C) turned into a
 // flag that a long-running command polls, and the program's own environment.
+#include <cstddef>
 #include <string>
 
 namespace qlx::platform {
@@ -19,6 +20,16 @@ void CatchInterrupt();
 
 // True once an interrupt or termination request arrived after CatchInterrupt.
 bool InterruptRequested();
+
+// Sends whatever the process writes to standard output from now on (the
+// loaded libraries' console log records, say) to standard error instead,
+// and keeps the original standard output for WriteOriginalOutput. Lets a
+// program keep its own output clean for scripts. False when it cannot.
+bool DivertStandardOutput();
+
+// Writes all of `data` to the original standard output (standard output
+// itself before DivertStandardOutput). False when the write fails.
+bool WriteOriginalOutput(const char* data, size_t size);
 
 // Sets the environment variable `name` of this process (inherited by the
 // processes it starts); false when the system refuses.

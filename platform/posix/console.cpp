@@ -1,5 +1,7 @@
 #include "platform/console.h"
 
+#include <errno.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -11,13 +13,14 @@ namespace qlx::platform {
 namespace {
 
 std::atomic<bool> gInterrupted{false};
+int gOriginalOutput = STDOUT_FILENO;
 
 extern "C" void OnInterruptSignal(int) { gInterrupted.store(true); }
 
 }  // namespace
 
 bool IsTerminal(StandardStream stream) {
-  return isatty(stream == StandardStream::kOutput ? STDOUT_FILENO : STDERR_FILENO) == 1;
+  return isatty(stream == StandardStream::kOutput ? gOriginalOutput : STDERR_FILENO) == 1;
 }
 
 void CatchInterrupt() {
@@ -29,6 +32,29 @@ void CatchInterrupt() {
 }
 
 bool InterruptRequested() { return gInterrupted.load(); }
+
+bool DivertStandardOutput() {
+  if (gOriginalOutput != STDOUT_FILENO) return true;
+  int saved = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
+  if (saved < 0) return false;
+  if (dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+    close(saved);
+    return false;
+  }
+  gOriginalOutput = saved;
+  return true;
+}
+
+bool WriteOriginalOutput(const char* data, size_t size) {
+  while (size > 0) {
+    ssize_t written = write(gOriginalOutput, data, size);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    data += written;
+    size -= static_cast<size_t>(written);
+  }
+  return true;
+}
 
 bool SetEnvironmentVariable(const std::string& name, const std::string& value) {
   return setenv(name.c_str(), value.c_str(), 1) == 0;
