@@ -67,23 +67,21 @@ CQLXAssignFileImpl* CQLXAssignFileImpl::FindFolder(std::string_view folderName) 
 }
 
 RecordPool::~RecordPool() {
-  for (size_t block = 0; block < blocks_.size(); ++block) {
-    auto* records = static_cast<CQLXAssignFileImpl*>(blocks_[block]);
-    const size_t used = block + 1 == blocks_.size() ? usedInLastBlock_ : kBlockRecords;
-    for (size_t i = 0; i < used; ++i) records[i].~CQLXAssignFileImpl();
-    ::operator delete(blocks_[block]);
+  for (const Run& run : runs_) {
+    for (size_t i = 0; i < run.used; ++i) run.records[i].~CQLXAssignFileImpl();
   }
 }
 
 CQLXAssignFileImpl* RecordPool::Make(int32_t kind, int64_t nowUtcSeconds) {
-  if (usedInLastBlock_ == kBlockRecords) {
-    blocks_.reserve(blocks_.size() + 1);
-    blocks_.push_back(::operator new(kBlockRecords * sizeof(CQLXAssignFileImpl)));
-    usedInLastBlock_ = 0;
+  if (runs_.empty() || runs_.back().used == capacityOfLastRun_) {
+    runs_.reserve(runs_.size() + 1);
+    size_t bytes = 0;
+    char* block = blocks_.Take(sizeof(CQLXAssignFileImpl), bytes);
+    runs_.push_back(Run{reinterpret_cast<CQLXAssignFileImpl*>(block), 0});
+    capacityOfLastRun_ = bytes / sizeof(CQLXAssignFileImpl);
   }
-  auto* records = static_cast<CQLXAssignFileImpl*>(blocks_.back());
-  CQLXAssignFileImpl* record =
-      new (&records[usedInLastBlock_]) CQLXAssignFileImpl(kind, nowUtcSeconds);
-  ++usedInLastBlock_;
+  Run& run = runs_.back();
+  CQLXAssignFileImpl* record = new (&run.records[run.used]) CQLXAssignFileImpl(kind, nowUtcSeconds);
+  ++run.used;
   return record;
 }

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "assigndisc/BlockStore.h"
 #include "assigndisc/IQLXAssignFile.h"
 
 // Length rounded up to whole sectors; a multiple (0 included) stays as it is.
@@ -87,7 +88,11 @@ class RecordPool {
   CQLXAssignFileImpl* Make(int32_t kind, int64_t nowUtcSeconds);
 
  private:
-  static constexpr size_t kBlockRecords = 1024;
-  std::vector<void*> blocks_;
-  size_t usedInLastBlock_ = kBlockRecords;
+  struct Run {
+    CQLXAssignFileImpl* records;
+    size_t used;
+  };
+  BlockStore blocks_;
+  std::vector<Run> runs_;  // one per block
+  size_t capacityOfLastRun_ = 0;
 };

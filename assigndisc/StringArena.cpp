@@ -4,11 +4,7 @@
 
 char* StringArena::Allocate(size_t bytes) {
   if (bytes > left_) {
-    const size_t blockSize = bytes > kBlockSize / 4 ? bytes : kBlockSize;
-    blocks_.emplace_back(new char[blockSize]);  // left uninitialised: every byte is written
-    if (blockSize != kBlockSize) return blocks_.back().get();  // keeps the current block open
-    next_ = blocks_.back().get();
-    left_ = blockSize;
+    next_ = blocks_.Take(bytes, left_);  // the rest of the old block is given up
   }
   char* result = next_;
   next_ += bytes;

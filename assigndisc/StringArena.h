@@ -3,9 +3,9 @@
 // into it, which stay valid until the arena goes; hundreds of thousands of
 // paths then cost their bytes and no per-string heap block.
 #include <cstddef>
-#include <memory>
 #include <string_view>
-#include <vector>
+
+#include "assigndisc/BlockStore.h"
 
 class StringArena {
  public:
@@ -17,8 +17,7 @@ class StringArena {
  private:
   char* Allocate(size_t bytes);
 
-  static constexpr size_t kBlockSize = 64 * 1024;
-  std::vector<std::unique_ptr<char[]>> blocks_;
+  BlockStore blocks_;
   char* next_ = nullptr;
   size_t left_ = 0;
 };

@@ -88,8 +88,21 @@ void MakeTree(const std::string& root) {
   std::ofstream(marker) << kTreeVersion << "\n";
 }
 
+double CpuSeconds(const rusage& usage) {
+  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Processor time of the calling thread, user and system.
+double ThreadCpuSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_THREAD, &usage);
+  return CpuSeconds(usage);
+}
+
 struct ChildRun {
   double seconds = 0;
+  double cpuSeconds = 0;
   long peakKiB = 0;
   bool ran = false;
 };
@@ -112,6 +125,7 @@ ChildRun RunProgram(const std::vector<std::string>& arguments) {
     wait4(child, &status, 0, &usage);
     run.ran = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     run.peakKiB = usage.ru_maxrss;
+    run.cpuSeconds = CpuSeconds(usage);
   }
   run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   posix_spawn_file_actions_destroy(&actions);
@@ -126,20 +140,28 @@ long StatusKiB(const char* field) {
   return 0;
 }
 
+// Means of the runs so far; processor time too, since wall time on a busy
+// machine says little.
 double g_findSeconds = 0;
+double g_findCpuSeconds = 0;
 double g_fpartSeconds = 0;
+double g_fpartCpuSeconds = 0;
 
 void BM_FindFloor(benchmark::State& state) {
   const std::string tree = TreePath();
   MakeTree(tree);
   RunProgram({"find", tree, "-type", "f", "-printf", "%s %p\\n"});  // warm the caches
   double total = 0;
+  double cpu = 0;
   for (auto _ : state) {
     const ChildRun run = RunProgram({"find", tree, "-type", "f", "-printf", "%s %p\\n"});
     state.SetIterationTime(run.seconds);
     total += run.seconds;
+    cpu += run.cpuSeconds;
   }
   g_findSeconds = total / static_cast<double>(state.iterations());
+  g_findCpuSeconds = cpu / static_cast<double>(state.iterations());
+  state.counters["cpu_s"] = g_findCpuSeconds;
 }
 
 void BM_Fpart(benchmark::State& state) {
@@ -152,16 +174,23 @@ void BM_Fpart(benchmark::State& state) {
     return;
   }
   double total = 0;
+  double cpu = 0;
   long peakKiB = 0;
   for (auto _ : state) {
     const ChildRun run = RunProgram({"fpart", "-s", capacity, "-r", "2048", tree});
     state.SetIterationTime(run.seconds);
     total += run.seconds;
+    cpu += run.cpuSeconds;
     peakKiB = std::max(peakKiB, run.peakKiB);
   }
   g_fpartSeconds = total / static_cast<double>(state.iterations());
+  g_fpartCpuSeconds = cpu / static_cast<double>(state.iterations());
+  state.counters["cpu_s"] = g_fpartCpuSeconds;
   state.counters["peak_MiB"] = static_cast<double>(peakKiB) / 1024.0;
   if (g_findSeconds > 0) state.counters["ratio_to_find"] = g_fpartSeconds / g_findSeconds;
+  if (g_findCpuSeconds > 0) {
+    state.counters["cpu_ratio_to_find"] = g_fpartCpuSeconds / g_findCpuSeconds;
+  }
 }
 
 void BM_PartivoAssign(benchmark::State& state) {
@@ -176,6 +205,7 @@ void BM_PartivoAssign(benchmark::State& state) {
     return;
   }
   double total = 0;
+  double cpu = 0;
   double bytesPerRecord = 0;
   int32_t discs = 0;
   uint64_t alignedTotal = 0;
@@ -187,10 +217,13 @@ void BM_PartivoAssign(benchmark::State& state) {
     IPartivo* partivo = create();
     partivo->AddItem(tree.c_str(), "tree", ITEM_OBJECT_1);
     partivo->SetSortMode(SORT_BY_NAME);
+    partivo->SetSplitLevel(static_cast<int32_t>(state.range(0)));
+    const double cpuStart = ThreadCpuSeconds();
     const auto start = std::chrono::steady_clock::now();
     const bool assigned = partivo->AssignDiscByDisc(DVD);
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    cpu += ThreadCpuSeconds() - cpuStart;
     const long peakKiB = StatusKiB("VmHWM:");
     state.SetIterationTime(seconds);
     total += seconds;
@@ -206,6 +239,10 @@ void BM_PartivoAssign(benchmark::State& state) {
     partivo->Release();
   }
   const double mean = total / static_cast<double>(state.iterations());
+  const double cpuMean = cpu / static_cast<double>(state.iterations());
+  state.counters["cpu_s"] = cpuMean;
+  if (g_findCpuSeconds > 0) state.counters["cpu_ratio_to_find"] = cpuMean / g_findCpuSeconds;
+  if (g_fpartCpuSeconds > 0) state.counters["cpu_ratio_to_fpart"] = cpuMean / g_fpartCpuSeconds;
   state.counters["files"] = files;
   state.counters["discs"] = discs;
   state.counters["lower_bound"] =
@@ -219,6 +256,14 @@ void BM_PartivoAssign(benchmark::State& state) {
 
 BENCHMARK(BM_FindFloor)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_Fpart)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_PartivoAssign)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+// Split level 1 (the default) starts a disc for each top folder; 0 places
+// whole folders where they fit.
+BENCHMARK(BM_PartivoAssign)
+    ->ArgName("split")
+    ->Arg(1)
+    ->Arg(0)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
 
 BENCHMARK_MAIN();
