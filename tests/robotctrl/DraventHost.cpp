@@ -25,6 +25,9 @@
 
 namespace {
 
+// Controllers live until the process ends, as in the service.
+IDravent* g_controller = nullptr;
+
 uint32_t QLX_CALL TrayCallback(int32_t, int32_t) { return 0; }
 
 // Storage behind one pointer argument; printed after the call.
@@ -200,15 +203,15 @@ int main(int argc, char** argv) {
     return 1;
   }
   auto create = reinterpret_cast<PFN_CreateDraventObj>(dlsym(plugin, "CreateDraventObj"));
-  IDravent* controller = create != nullptr ? create() : nullptr;
-  if (controller == nullptr) return 1;
+  g_controller = create != nullptr ? create() : nullptr;
+  if (g_controller == nullptr) return 1;
   std::printf("=> pid %d\n", static_cast<int>(getpid()));
   for (int i = 1; i < argc;) {
     const size_t slot = std::strtoul(argv[i++], nullptr, 10);
     Call call;
     for (; i < argc && std::strcmp(argv[i], "--") != 0; ++i) call.args.push_back(argv[i]);
     ++i;
-    PrintResult(slot, Dispatch(controller, slot, call), call);
+    PrintResult(slot, Dispatch(g_controller, slot, call), call);
   }
   return 0;
 }

@@ -72,6 +72,13 @@ std::vector<int32_t> Int32s(const std::string& hex) {
     GTEST_SKIP() << (name) << " is not built";                             \
   }
 
+// Runs the host; a host that does not end normally fails the case.
+HostRun RunHost(const HostFolder& folder, const std::vector<SlotCall>& calls) {
+  HostRun run = folder.Run(calls);
+  EXPECT_EQ(run.exitStatus, 0) << run.output;
+  return run;
+}
+
 std::string Repeat(const std::string& text, size_t times) {
   std::string repeated;
   for (size_t i = 0; i < times; ++i) repeated += text;
@@ -102,7 +109,7 @@ TEST(DraventPlugin, ExportsOnlyItsFactory) {
 
 TEST(DraventPlugin, ConstructionLogsStartIntoTheDraventFile) {
   HostFolder folder;
-  const HostRun run = folder.Run({});
+  const HostRun run = RunHost(folder, {});
   ASSERT_EQ(run.exitStatus, 0) << run.output;
   EXPECT_EQ(folder.Records("CDraventImpl::CDraventImpl", "INFO"),
             std::vector<std::string>{"START >>>>>>"});
@@ -133,7 +140,7 @@ TEST(DraventPlugin, RetentionKeepsRecentFilesWhateverTheirSize) {
   std::filesystem::resize_file(logDir / oversized, 104857600 + 1);  // sparse
   std::ofstream(logDir / DailyFileName(29)) << "kept\r\n";
   std::ofstream(logDir / DailyFileName(30)) << "too old\r\n";
-  ASSERT_EQ(folder.Run({}).exitStatus, 0);
+  ASSERT_EQ(RunHost(folder, {}).exitStatus, 0);
   EXPECT_TRUE(std::filesystem::exists(logDir / DailyFileName(0)));
   EXPECT_TRUE(std::filesystem::exists(logDir / oversized));
   EXPECT_TRUE(std::filesystem::exists(logDir / DailyFileName(29)));
@@ -144,7 +151,7 @@ TEST(DraventPlugin, DestroyBeforeInitCallsNothing) {
   REQUIRE_BIN("PTRobot.dll");
   HostFolder folder;
   folder.AddBin("PTRobot.dll");
-  const HostRun run = folder.Run({{"0"}});
+  const HostRun run = RunHost(folder, {{"0"}});
   ASSERT_EQ(run.calls.size(), 1u) << run.output;
   EXPECT_EQ(run.calls[0].result, 0u);
   EXPECT_TRUE(folder.Journal().empty());
@@ -154,7 +161,7 @@ TEST(DraventPlugin, DestroyBeforeInitCallsNothing) {
 
 TEST(DraventInit, FailsWith500WithoutTheLibrary) {
   HostFolder folder;
-  const HostRun run = folder.Run({{"1"}, {"0"}});
+  const HostRun run = RunHost(folder, {{"1"}, {"0"}});
   ASSERT_EQ(run.calls.size(), 2u) << run.output;
   EXPECT_EQ(run.calls[0].result, 500u);
   EXPECT_EQ(run.calls[1].result, 0u);  // Destroy is still unbound
@@ -165,7 +172,7 @@ TEST(DraventInit, FailsWith500WithoutTheLibrary) {
 TEST(DraventInit, FailsWith500WhenOneNameIsMissing) {
   HostFolder folder;
   folder.Add(kTestBin + "/LackingRobot.dll", "PTRobot.dll");
-  const HostRun run = folder.Run({{"1"}});
+  const HostRun run = RunHost(folder, {{"1"}});
   ASSERT_EQ(run.calls.size(), 1u) << run.output;
   EXPECT_EQ(run.calls[0].result, 500u);
   EXPECT_EQ(folder.Records("CDraventImpl::Init", "ERROR"),
@@ -178,7 +185,7 @@ TEST(DraventInit, EveryOperationOfAnUnboundControllerReturns500) {
     HostFolder folder;
     std::vector<SlotCall> calls = kEveryOperation;
     if (initFailedFirst) calls.insert(calls.begin(), SlotCall{"1"});
-    const HostRun run = folder.Run(calls);
+    const HostRun run = RunHost(folder, calls);
     ASSERT_EQ(run.calls.size(), calls.size()) << run.output;
     for (size_t i = 0; i < calls.size(); ++i) {
       EXPECT_EQ(run.calls[i].result, 500u) << "slot " << calls[i][0];
@@ -192,7 +199,7 @@ TEST(DraventRogueLibrary, MoreThanTenRobotsAreClampedToTheLocalArray) {
   HostFolder folder;
   folder.Add(kTestBin + "/RogueRobot.dll", "PTRobot.dll");
   const HostRun run =
-      folder.Run({{"1"}, {"2", "buf:48:ff", "int:10"}, {"2", "buf:48:ff", "int:9"}});
+      RunHost(folder, {{"1"}, {"2", "buf:48:ff", "int:10"}, {"2", "buf:48:ff", "int:9"}});
   ASSERT_EQ(run.calls.size(), 3u) << run.output;
   EXPECT_EQ(run.calls[1].result, 0u);
   const std::vector<int32_t> handles = Int32s(run.calls[1].buffers[0]);
@@ -207,7 +214,7 @@ TEST(DraventRogueLibrary, MoreThanTenRobotsAreClampedToTheLocalArray) {
 TEST(DraventRogueLibrary, SerialNumbersOfAHundredCodeUnitsFitTheBuffer) {
   HostFolder folder;
   folder.Add(kTestBin + "/RogueRobot.dll", "PTRobot.dll");
-  const HostRun run = folder.Run({{"1"}, {"28", "1", "0x45", "s:SN", "0", "0"}});
+  const HostRun run = RunHost(folder, {{"1"}, {"28", "1", "0x45", "s:SN", "0", "0"}});
   ASSERT_EQ(run.calls.size(), 2u) << run.output;
   EXPECT_EQ(run.calls[1].result, 0u);
   const auto records = folder.Records("CDraventImpl::SetRoboticDrive", "ERROR");
