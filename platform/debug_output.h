@@ -3,9 +3,10 @@
 // monitoring tool may show. It never blocks and never fails the caller.
 //
 // POSIX: there is no system debugger channel. When the environment variable
-// QLX_DEBUG_OUTPUT names a file or FIFO at process start, each text is
-// appended to it with one write (opened non-blocking, so a FIFO without a
-// reader or a full one drops the text); otherwise the text is discarded.
+// QLX_DEBUG_OUTPUT names a file (created when missing) or a FIFO at process
+// start, each text is appended to it with one write (opened non-blocking, so
+// a FIFO without a reader or a full one drops the text); otherwise the text
+// is discarded.
 #include <string_view>
 
 namespace qlx::platform {

@@ -25,7 +25,8 @@ const std::string& Destination() {
 void DebugOutput(std::string_view text) {
   const std::string& path = Destination();
   if (path.empty() || text.empty()) return;
-  int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  int fd =
+      open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0666);
   if (fd < 0) return;
   ssize_t ignored = write(fd, text.data(), text.size());
   (void)ignored;
