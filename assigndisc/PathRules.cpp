@@ -21,8 +21,10 @@ TargetSplit SplitItemTarget(const std::string& target, const std::string& source
 }
 
 std::string LastNameOf(const std::string& sourcePath) {
-  const Poco::Path path(sourcePath);
-  if (!path.getFileName().empty()) return path.getFileName();
+  // As a folder path made absolute, "." and ".." resolve to real names.
+  Poco::Path path(sourcePath);
+  path.makeDirectory();
+  path.makeAbsolute();
   return path.depth() > 0 ? path[path.depth() - 1] : std::string();
 }
 

@@ -20,7 +20,8 @@ TargetSplit SplitItemTarget(const std::string& target, const std::string& source
 // Whether a folder of that name may appear in an image ("." and ".." may not).
 bool IsImageFolderName(const std::string& name);
 
-// Last name of a local path, also when it ends in a separator.
+// Last name of a local path, also when it ends in a separator or in "." or
+// "..".
 std::string LastNameOf(const std::string& sourcePath);
 
 // "E:\" or "E:/": a drive root, whose contents go where its folder would.
