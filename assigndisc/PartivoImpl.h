@@ -96,10 +96,10 @@ class CPartivoImpl final : public IPartivo {
   int32_t spareOption_ = 0;
   int32_t splitLevel_ = 1;
   int32_t discType_ = 255;
-  // Every record ever made, in creation order; results of earlier
-  // assignments stay valid until Release.
-  RecordPool records_;
+  // Names and paths of the records, and every record ever made, in creation
+  // order; results of earlier assignments stay valid until Release.
   StringArena strings_;
+  RecordPool records_;
   std::deque<qlx::platform::FolderListing> listings_;  // buffers of the walk, by level
   int64_t walkTime_ = 0;
 
