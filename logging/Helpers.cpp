@@ -128,12 +128,14 @@ std::string_view LoggedFunctionName(std::string_view signature) noexcept {
   size_t end = signature.size();
   int depth = 0;
   for (size_t i = 0; i < signature.size(); ++i) {
-    if (size_t length = AnonymousNameLength(signature, i)) {
-      i += length - 1;
-      continue;
-    }
     char c = signature[i];
-    if (depth == 0 && IsOperatorAt(signature, i)) {
+    if (c == '(' || c == '{') {
+      if (size_t length = AnonymousNameLength(signature, i)) {
+        i += length - 1;
+        continue;
+      }
+    }
+    if (c == 'o' && depth == 0 && IsOperatorAt(signature, i)) {
       size_t symbol = i + 8;
       if (signature.substr(symbol, 2) == "()") symbol += 2;
       end = std::min(signature.find('(', symbol), signature.size());

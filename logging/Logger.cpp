@@ -21,20 +21,23 @@ namespace {
 // later static destructors are dropped instead of touching a dead object.
 std::atomic<bool> loggerDestroyed{false};
 
-std::string TodayFilePath(const std::string& saveDir, const std::string& moduleName) {
-  qlx::platform::CalendarTime today = qlx::platform::LocalNow();
-  return JoinPath(saveDir, DailyFileName(moduleName, today.year, today.month, today.day));
+std::string FilePathOf(const qlx::platform::CalendarTime& date, const std::string& saveDir,
+                       const std::string& moduleName) {
+  return JoinPath(saveDir, DailyFileName(moduleName, date.year, date.month, date.day));
+}
+
+// One clock reading per record serves header and file name, so a record
+// never lands in the file of a day other than its header's.
+std::string HeaderAt(const qlx::platform::CalendarTime& now, int level) {
+  return FormatHeader(now.hour, now.minute, now.second, qlx::platform::CurrentProcessId(),
+                      qlx::platform::CurrentThreadId(), level);
 }
 
 void WriteToConsole(const std::string& text) { std::fputs(text.c_str(), stdout); }
 
 }  // namespace
 
-std::string CLoggerHeader::Format() const {
-  qlx::platform::CalendarTime now = qlx::platform::LocalNow();
-  return FormatHeader(now.hour, now.minute, now.second, qlx::platform::CurrentProcessId(),
-                      qlx::platform::CurrentThreadId(), level);
-}
+std::string CLoggerHeader::Format() const { return HeaderAt(qlx::platform::LocalNow(), level); }
 
 inline namespace QLX_LOGGER_VARIANT {
 
@@ -63,7 +66,7 @@ void CLogger::Init(std::string moduleName, std::string saveDir, int level, int p
     saveDir += "_";
     MakeDirs(saveDir);
   }
-  std::lock_guard<std::mutex> hold(lock);
+  std::lock_guard<CRecordLock> hold(lock);
   this->saveDir = saveDir;
   this->moduleName = moduleName;
   this->level = level;
@@ -77,13 +80,13 @@ void CLogger::Init(std::string moduleName, std::string saveDir, int level, int p
 }
 
 void CLogger::SetModuleName(const std::string& name) {
-  std::lock_guard<std::mutex> hold(lock);
+  std::lock_guard<CRecordLock> hold(lock);
   moduleName = name;
 }
 
 void CLogger::SetSizeLimitEnabled(bool enabled) {
 #if !defined(QLX_LOGGER_WIDE)
-  std::lock_guard<std::mutex> hold(lock);
+  std::lock_guard<CRecordLock> hold(lock);
   sizeLimitEnabled = enabled;
 #else
   (void)enabled;
@@ -102,21 +105,29 @@ void CLogger::Write(int level, const std::u16string& message) {
 
 void CLogger::WriteRecord(int level, const std::string* narrow, const std::u16string* wide) {
   try {
-    std::lock_guard<std::mutex> hold(lock);
+    std::lock_guard<CRecordLock> hold(lock);
     ReloadConfig();
     if (level < this->level) return;
-    std::string text = CLoggerHeader(level).Format();
+    const qlx::platform::CalendarTime now = qlx::platform::LocalNow();
+    std::string text = HeaderAt(now, level);
     text += narrow ? *narrow : qlx::platform::Utf16ToUtf8(*wide);
     text += "\r\n";
-    if (printFlag & PRINT_FILE) {
-      std::string path = TodayFilePath(saveDir, moduleName);
-      if (!qlx::platform::GetAttributes(path).exists) CleanLogFiles();
-      qlx::platform::AppendToFile(path, text.data(), text.size());
-    }
+    if (printFlag & PRINT_FILE) AppendToDailyFile(FilePathOf(now, saveDir, moduleName), text);
     if (printFlag & PRINT_DEBUGGER) qlx::platform::DebugOutput(text);
     if (printFlag & PRINT_CONSOLE) WriteToConsole(text);
   } catch (...) {
     // Logging never fails its caller; a record that cannot be built is lost.
+  }
+}
+
+// Retention runs when today's file does not exist yet, just before the
+// record creates it.
+void CLogger::AppendToDailyFile(const std::string& path, const std::string& text) {
+  using qlx::platform::AppendResult;
+  if (qlx::platform::AppendToExistingFile(path, text.data(), text.size()) ==
+      AppendResult::kMissing) {
+    CleanLogFiles();
+    qlx::platform::AppendToFile(path, text.data(), text.size());
   }
 }
 
@@ -167,14 +178,15 @@ void CLogger::CleanLogFiles() {
 
 void CLogger::WriteRecord(int level, const std::string* narrow, const std::u16string* wide) {
   try {
-    std::lock_guard<std::mutex> hold(lock);
+    std::lock_guard<CRecordLock> hold(lock);
     if (level < this->level) return;
-    std::u16string text = qlx::platform::Utf8ToUtf16(CLoggerHeader(level).Format());
+    const qlx::platform::CalendarTime now = qlx::platform::LocalNow();
+    std::u16string text = qlx::platform::Utf8ToUtf16(HeaderAt(now, level));
     text += wide ? *wide : qlx::platform::Utf8ToUtf16(*narrow);
     text += u"\r\n";
     if (printFlag & PRINT_FILE) {
       std::string bytes = qlx::platform::Utf16ToCp936(text);
-      qlx::platform::AppendToFile(TodayFilePath(saveDir, moduleName), bytes.data(), bytes.size());
+      qlx::platform::AppendToFile(FilePathOf(now, saveDir, moduleName), bytes.data(), bytes.size());
     }
     if (printFlag & PRINT_DEBUGGER) qlx::platform::DebugOutputW(text);
     if (printFlag & PRINT_CONSOLE) WriteToConsole(qlx::platform::Utf16ToUtf8(text));
@@ -184,6 +196,7 @@ void CLogger::WriteRecord(int level, const std::string* narrow, const std::u16st
 }
 
 // The agent reads no configuration and deletes no files.
+void CLogger::AppendToDailyFile(const std::string&, const std::string&) {}
 void CLogger::ReloadConfig() {}
 void CLogger::CleanLogFiles() {}
 

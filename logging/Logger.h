@@ -24,6 +24,8 @@
 #include <string_view>
 #include <type_traits>
 
+#include "logging/RecordLock.h"
+
 #if defined(QLX_LOGGER_WIDE)
 #define QLX_LOGGER_VARIANT WideVariant
 #else
@@ -166,10 +168,11 @@ class CLogger {
  private:
   CLogger();
   void WriteRecord(int level, const std::string* narrow, const std::u16string* wide);
+  void AppendToDailyFile(const std::string& path, const std::string& text);
   void ReloadConfig();
   void CleanLogFiles();
 
-  std::mutex lock;
+  CRecordLock lock;
   std::string saveDir;
 #if !defined(QLX_LOGGER_WIDE)
   std::string defaultSaveDir;

@@ -50,4 +50,15 @@ bool RemoveFile(const std::string& path);
 // the file could not be opened or the write was short.
 bool AppendToFile(const std::string& path, const void* data, size_t size);
 
+enum class AppendResult {
+  kWritten,  // all bytes written
+  kMissing,  // no file at the path: nothing written
+  kFailed,   // could not open or write
+};
+
+// AppendToFile for a file that must exist already: never creates it, and
+// tells a missing file apart from other failures (one open instead of a
+// status query and an open).
+AppendResult AppendToExistingFile(const std::string& path, const void* data, size_t size);
+
 }  // namespace qlx::platform

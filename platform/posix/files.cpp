@@ -72,15 +72,28 @@ std::vector<DirectoryEntry> FindEntries(const std::string& folder, std::string_v
 
 bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }
 
-bool AppendToFile(const std::string& path, const void* data, size_t size) {
-  int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
-  if (fd < 0) return false;
+namespace {
+
+AppendResult Append(const std::string& path, const void* data, size_t size, int createFlag) {
+  int fd = open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOCTTY | createFlag, 0666);
+  if (fd < 0) return errno == ENOENT ? AppendResult::kMissing : AppendResult::kFailed;
   ssize_t written;
   do {
     written = write(fd, data, size);
   } while (written < 0 && errno == EINTR);
   bool closed = close(fd) == 0;
-  return closed && written >= 0 && static_cast<size_t>(written) == size;
+  bool whole = closed && written >= 0 && static_cast<size_t>(written) == size;
+  return whole ? AppendResult::kWritten : AppendResult::kFailed;
+}
+
+}  // namespace
+
+bool AppendToFile(const std::string& path, const void* data, size_t size) {
+  return Append(path, data, size, O_CREAT) == AppendResult::kWritten;
+}
+
+AppendResult AppendToExistingFile(const std::string& path, const void* data, size_t size) {
+  return Append(path, data, size, 0);
 }
 
 }  // namespace qlx::platform

@@ -124,6 +124,10 @@ TEST(Files, CreateAppendAndRemove) {
   EXPECT_TRUE(pf::AppendToFile(dir / "sub/f", "c\r\n", 3));
   EXPECT_EQ(pf::GetAttributes(dir / "sub/f").size, 5u);
   EXPECT_FALSE(pf::AppendToFile(dir / "missing/f", "x", 1));
+  EXPECT_EQ(pf::AppendToExistingFile(dir / "sub/new", "x", 1), pf::AppendResult::kMissing);
+  EXPECT_FALSE(pf::GetAttributes(dir / "sub/new").exists);
+  EXPECT_EQ(pf::AppendToExistingFile(dir / "sub/f", "d", 1), pf::AppendResult::kWritten);
+  EXPECT_EQ(pf::AppendToExistingFile(dir / "sub", "d", 1), pf::AppendResult::kFailed);
   EXPECT_FALSE(pf::RemoveFile(dir / "sub")) << "never a directory";
   EXPECT_TRUE(pf::RemoveFile(dir / "sub/f"));
   EXPECT_FALSE(pf::RemoveFile(dir / "sub/f"));
