@@ -15,6 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -103,11 +104,10 @@ double ThreadCpuSeconds() {
 struct ChildRun {
   double seconds = 0;
   double cpuSeconds = 0;
-  long peakKiB = 0;
   bool ran = false;
 };
 
-// Runs a program with its output discarded; wall time and its own peak memory.
+// Runs a program with its output discarded; wall and processor time.
 ChildRun RunProgram(const std::vector<std::string>& arguments) {
   std::vector<char*> argv;
   for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
@@ -124,12 +124,25 @@ ChildRun RunProgram(const std::vector<std::string>& arguments) {
     rusage usage{};
     wait4(child, &status, 0, &usage);
     run.ran = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    run.peakKiB = usage.ru_maxrss;
     run.cpuSeconds = CpuSeconds(usage);
   }
   run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   posix_spawn_file_actions_destroy(&actions);
   return run;
+}
+
+// Peak memory of a program, through /usr/bin/time: a child's own figure
+// would include this process's size from before the program started. 0 when
+// it cannot be measured.
+long PeakKiBOf(const std::vector<std::string>& arguments) {
+  const std::string report = "/tmp/qlx-partivo-bench-peak.txt";
+  std::vector<std::string> timed = {"/usr/bin/time", "-f", "%M", "-o", report};
+  timed.insert(timed.end(), arguments.begin(), arguments.end());
+  if (access("/usr/bin/time", X_OK) != 0 || !RunProgram(timed).ran) return 0;
+  long peakKiB = 0;
+  std::ifstream(report) >> peakKiB;
+  std::remove(report.c_str());
+  return peakKiB;
 }
 
 long StatusKiB(const char* field) {
@@ -140,61 +153,56 @@ long StatusKiB(const char* field) {
   return 0;
 }
 
-// Means of the runs so far; processor time too, since wall time on a busy
-// machine says little.
-double g_findSeconds = 0;
-double g_findCpuSeconds = 0;
-double g_fpartSeconds = 0;
-double g_fpartCpuSeconds = 0;
+double Median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  const size_t middle = values.size() / 2;
+  return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
 
-void BM_FindFloor(benchmark::State& state) {
+struct AssignRun {
+  bool assigned = false;
+  double seconds = 0;
+  double cpuSeconds = 0;
+  double bytesPerRecord = 0;  // peak memory above the baseline, per file record
+  int32_t discs = 0;
+  int32_t files = 0;
+  uint64_t alignedTotal = 0;
+};
+
+// One assignment of the tree to DVDs by name, as a burning service runs it.
+AssignRun RunAssignment(CreatePartivoFunc create, const std::string& tree, int32_t splitLevel) {
+  malloc_trim(0);
+  std::ofstream("/proc/self/clear_refs") << "5";  // peak back to the current size
+  const long baselineKiB = StatusKiB("VmRSS:");
+  IPartivo* partivo = create();
+  partivo->AddItem(tree.c_str(), "tree", ITEM_OBJECT_1);
+  partivo->SetSortMode(SORT_BY_NAME);
+  partivo->SetSplitLevel(splitLevel);
+  AssignRun run;
+  const double cpuStart = ThreadCpuSeconds();
+  const auto start = std::chrono::steady_clock::now();
+  run.assigned = partivo->AssignDiscByDisc(DVD);
+  run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  run.cpuSeconds = ThreadCpuSeconds() - cpuStart;
+  const long peakKiB = StatusKiB("VmHWM:");
+  run.discs = partivo->GetDiscCount();
+  for (int32_t i = 0; i < run.discs; ++i) {
+    const IQLXAssignFile* disc = partivo->GetDisc(static_cast<uint32_t>(i));
+    run.alignedTotal += disc->GetAlignedSize();
+    run.files += disc->GetTotalFileCount();
+  }
+  if (run.files > 0) run.bytesPerRecord = (peakKiB - baselineKiB) * 1024.0 / run.files;
+  partivo->Release();
+  return run;
+}
+
+// Each iteration runs the floor, fpart and the assignment back to back, so
+// that a busy machine weighs on all three alike; ratios are medians of the
+// iterations' own ratios.
+void BM_AssignAgainstFloor(benchmark::State& state) {
   const std::string tree = TreePath();
   MakeTree(tree);
-  RunProgram({"find", tree, "-type", "f", "-printf", "%s %p\\n"});  // warm the caches
-  double total = 0;
-  double cpu = 0;
-  for (auto _ : state) {
-    const ChildRun run = RunProgram({"find", tree, "-type", "f", "-printf", "%s %p\\n"});
-    state.SetIterationTime(run.seconds);
-    total += run.seconds;
-    cpu += run.cpuSeconds;
-  }
-  g_findSeconds = total / static_cast<double>(state.iterations());
-  g_findCpuSeconds = cpu / static_cast<double>(state.iterations());
-  state.counters["cpu_s"] = g_findCpuSeconds;
-}
-
-void BM_Fpart(benchmark::State& state) {
-  const std::string tree = TreePath();
-  const std::string capacity = std::to_string(kDvdCapacity);
-  if (!RunProgram({"fpart", "-V"}).ran) {
-    state.SkipWithError("fpart is not installed");
-    for (auto _ : state) {
-    }
-    return;
-  }
-  double total = 0;
-  double cpu = 0;
-  long peakKiB = 0;
-  for (auto _ : state) {
-    const ChildRun run = RunProgram({"fpart", "-s", capacity, "-r", "2048", tree});
-    state.SetIterationTime(run.seconds);
-    total += run.seconds;
-    cpu += run.cpuSeconds;
-    peakKiB = std::max(peakKiB, run.peakKiB);
-  }
-  g_fpartSeconds = total / static_cast<double>(state.iterations());
-  g_fpartCpuSeconds = cpu / static_cast<double>(state.iterations());
-  state.counters["cpu_s"] = g_fpartCpuSeconds;
-  state.counters["peak_MiB"] = static_cast<double>(peakKiB) / 1024.0;
-  if (g_findSeconds > 0) state.counters["ratio_to_find"] = g_fpartSeconds / g_findSeconds;
-  if (g_findCpuSeconds > 0) {
-    state.counters["cpu_ratio_to_find"] = g_fpartCpuSeconds / g_findCpuSeconds;
-  }
-}
-
-void BM_PartivoAssign(benchmark::State& state) {
-  const std::string tree = TreePath();
   auto library = qlx::platform::LoadLibraryAt(std::string(QLX_BIN_DIR) + "/Partivo.dll");
   auto create =
       reinterpret_cast<CreatePartivoFunc>(qlx::platform::FindExport(library, kCreatePartivoName));
@@ -204,61 +212,54 @@ void BM_PartivoAssign(benchmark::State& state) {
     }
     return;
   }
-  double total = 0;
-  double cpu = 0;
+  const std::vector<std::string> find = {"find", tree, "-type", "f", "-printf", "%s %p\\n"};
+  const std::vector<std::string> fpart = {"fpart", "-s",   std::to_string(kDvdCapacity),
+                                          "-r",    "2048", tree};
+  const bool haveFpart = RunProgram({"fpart", "-V"}).ran;
+  RunProgram(find);  // warms the caches
+
+  std::vector<double> findMs, fpartMs, assignMs, toFind, toFpart, cpuToFind, cpuToFpart;
+  AssignRun last;
   double bytesPerRecord = 0;
-  int32_t discs = 0;
-  uint64_t alignedTotal = 0;
-  int32_t files = 0;
   for (auto _ : state) {
-    malloc_trim(0);
-    std::ofstream("/proc/self/clear_refs") << "5";  // peak back to the current size
-    const long baselineKiB = StatusKiB("VmRSS:");
-    IPartivo* partivo = create();
-    partivo->AddItem(tree.c_str(), "tree", ITEM_OBJECT_1);
-    partivo->SetSortMode(SORT_BY_NAME);
-    partivo->SetSplitLevel(static_cast<int32_t>(state.range(0)));
-    const double cpuStart = ThreadCpuSeconds();
-    const auto start = std::chrono::steady_clock::now();
-    const bool assigned = partivo->AssignDiscByDisc(DVD);
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    cpu += ThreadCpuSeconds() - cpuStart;
-    const long peakKiB = StatusKiB("VmHWM:");
-    state.SetIterationTime(seconds);
-    total += seconds;
-    if (!assigned) state.SkipWithError("assignment failed");
-    discs = partivo->GetDiscCount();
-    alignedTotal = 0;
-    files = 0;
-    for (int32_t i = 0; i < discs; ++i) {
-      alignedTotal += partivo->GetDisc(static_cast<uint32_t>(i))->GetAlignedSize();
-      files += partivo->GetDisc(static_cast<uint32_t>(i))->GetTotalFileCount();
+    const ChildRun floor = RunProgram(find);
+    const ChildRun other = haveFpart ? RunProgram(fpart) : ChildRun{};
+    last = RunAssignment(create, tree, static_cast<int32_t>(state.range(0)));
+    if (!last.assigned) state.SkipWithError("assignment failed");
+    state.SetIterationTime(last.seconds);
+    bytesPerRecord = std::max(bytesPerRecord, last.bytesPerRecord);
+    findMs.push_back(floor.seconds * 1000);
+    assignMs.push_back(last.seconds * 1000);
+    toFind.push_back(last.seconds / floor.seconds);
+    cpuToFind.push_back(last.cpuSeconds / floor.cpuSeconds);
+    if (haveFpart) {
+      fpartMs.push_back(other.seconds * 1000);
+      toFpart.push_back(last.seconds / other.seconds);
+      cpuToFpart.push_back(last.cpuSeconds / other.cpuSeconds);
     }
-    bytesPerRecord = std::max(bytesPerRecord, (peakKiB - baselineKiB) * 1024.0 / files);
-    partivo->Release();
   }
-  const double mean = total / static_cast<double>(state.iterations());
-  const double cpuMean = cpu / static_cast<double>(state.iterations());
-  state.counters["cpu_s"] = cpuMean;
-  if (g_findCpuSeconds > 0) state.counters["cpu_ratio_to_find"] = cpuMean / g_findCpuSeconds;
-  if (g_fpartCpuSeconds > 0) state.counters["cpu_ratio_to_fpart"] = cpuMean / g_fpartCpuSeconds;
-  state.counters["files"] = files;
-  state.counters["discs"] = discs;
+  state.counters["find_ms"] = Median(findMs);
+  state.counters["assign_ms"] = Median(assignMs);
+  state.counters["ratio_to_find"] = Median(toFind);
+  state.counters["cpu_ratio_to_find"] = Median(cpuToFind);
+  if (haveFpart) {
+    state.counters["fpart_ms"] = Median(fpartMs);
+    state.counters["ratio_to_fpart"] = Median(toFpart);
+    state.counters["cpu_ratio_to_fpart"] = Median(cpuToFpart);
+    state.counters["fpart_peak_MiB"] = static_cast<double>(PeakKiBOf(fpart)) / 1024.0;
+  }
+  state.counters["files"] = last.files;
+  state.counters["discs"] = last.discs;
   state.counters["lower_bound"] =
-      static_cast<double>((alignedTotal + kDvdCapacity - 1) / kDvdCapacity);
+      static_cast<double>((last.alignedTotal + kDvdCapacity - 1) / kDvdCapacity);
   state.counters["peak_bytes_per_record"] = bytesPerRecord;
-  if (g_findSeconds > 0) state.counters["ratio_to_find"] = mean / g_findSeconds;
-  if (g_fpartSeconds > 0) state.counters["ratio_to_fpart"] = mean / g_fpartSeconds;
 }
 
 }  // namespace
 
-BENCHMARK(BM_FindFloor)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
-BENCHMARK(BM_Fpart)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 // Split level 1 (the default) starts a disc for each top folder; 0 places
 // whole folders where they fit.
-BENCHMARK(BM_PartivoAssign)
+BENCHMARK(BM_AssignAgainstFloor)
     ->ArgName("split")
     ->Arg(1)
     ->Arg(0)
