@@ -46,6 +46,8 @@ void SortRecords(Records& records, int32_t sortMode) {
   }
 }
 
+bool DiscHoldsFile(const CQLXAssignFileImpl* disc) { return disc->totalFileCount > 0; }
+
 // Strictly below the capacity, without overflowing the sum.
 bool StaysBelow(uint64_t used, uint64_t added, uint64_t capacity) {
   return used < capacity && added < capacity - used;
@@ -78,10 +80,6 @@ CQLXAssignFileImpl* CPartivoImpl::NewDisc() {
   disc->discIndex = static_cast<int32_t>(discs_.size());
   discs_.push_back(disc);
   return disc;
-}
-
-bool CPartivoImpl::DiscHoldsFile(const CQLXAssignFileImpl* disc) const {
-  return disc->totalFileCount > 0;
 }
 
 void CPartivoImpl::Distribute(CQLXAssignFileImpl* folder) {
@@ -130,7 +128,7 @@ CQLXAssignFileImpl* CPartivoImpl::DestinationOnDisc(CQLXAssignFileImpl* disc,
       (parentPath == lastParentPath_ || std::strcmp(parentPath, lastParentPath_) == 0)) {
     return lastDestination_;
   }
-  lastDestination_ = FindOrCreatePath(disc, parentPath, true);
+  lastDestination_ = FindOrCreatePath(disc, parentPath);
   lastDisc_ = disc;
   lastParentPath_ = parentPath;
   return lastDestination_;
@@ -164,7 +162,7 @@ void CPartivoImpl::AttachFolder(CQLXAssignFileImpl* destination, CQLXAssignFileI
 void CPartivoImpl::CopyToDisc(const AssignItem& item, CQLXAssignFileImpl* disc) {
   const std::string sourceName = LastNameOf(item.sourcePath);
   const TargetSplit split = SplitItemTarget(item.targetPath, sourceName);
-  CQLXAssignFileImpl* destination = FindOrCreatePath(disc, split.folderPart, true);
+  CQLXAssignFileImpl* destination = FindOrCreatePath(disc, split.folderPart);
   const Totals before{destination->size, destination->alignedSize, destination->totalFileCount,
                       destination->totalDirCount};
 

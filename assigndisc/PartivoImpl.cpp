@@ -45,8 +45,8 @@ void CPartivoImpl::Release() { delete this; }
 void CPartivoImpl::AddItem(const char* source, const char* target, int32_t flags) {
   try {
     items_.push_back(AssignItem{flags, target ? target : "", source ? source : ""});
-  } catch (const std::exception& e) {
-    QLOG(QLXSdk::LOG_ERROR) << "item not added: " << e.what();
+  } catch (...) {
+    itemLost_ = true;  // out of memory: no later assignment may pass without it
   }
 }
 
@@ -111,6 +111,10 @@ void CPartivoImpl::StartAfresh(uint64_t capacity) {
 }
 
 bool CPartivoImpl::Assign() {
+  if (itemLost_) {
+    QLOG(QLXSdk::LOG_ERROR) << "an item could not be stored when it was added";
+    return false;
+  }
   uint64_t reserved = 0;
   for (const AssignItem& item : items_) {
     if (!(item.flags & ITEM_EVERY_DISC)) continue;
@@ -141,7 +145,7 @@ bool CPartivoImpl::InsertItem(const AssignItem& item) {
   if (item.flags & (ITEM_OBJECT_1 | ITEM_OBJECT_2)) {
     const std::string sourceName = LastNameOf(item.sourcePath);
     const TargetSplit split = SplitItemTarget(item.targetPath, sourceName);
-    CQLXAssignFileImpl* folder = FindOrCreatePath(root_, split.folderPart, true);
+    CQLXAssignFileImpl* folder = FindOrCreatePath(root_, split.folderPart);
     const FileStatus status = RequireStatus(item.sourcePath);
     walkTime_ = UtcNowSeconds();
     if (status.isDirectory) {
@@ -151,7 +155,7 @@ bool CPartivoImpl::InsertItem(const AssignItem& item) {
     }
     return InsertFile(folder, item.sourcePath, split.name, sourceName, status, capacity_);
   }
-  if (item.flags & ITEM_FOLDER) FindOrCreatePath(root_, item.targetPath, true);
+  if (item.flags & ITEM_FOLDER) FindOrCreatePath(root_, item.targetPath);
   return true;
 }
 
@@ -159,19 +163,17 @@ CQLXAssignFileImpl* CPartivoImpl::NewRecord(int32_t kind) {
   return records_.Make(kind, UtcNowSeconds());
 }
 
+// Walks the names of `path` down from `start`, making the folders that are
+// missing; names are trimmed, and empty ones, "." and ".." are passed over.
 CQLXAssignFileImpl* CPartivoImpl::FindOrCreatePath(CQLXAssignFileImpl* start,
-                                                   const std::string& path, bool create) {
+                                                   const std::string& path) {
   const Poco::StringTokenizer names(
       path, "/\\", Poco::StringTokenizer::TOK_IGNORE_EMPTY | Poco::StringTokenizer::TOK_TRIM);
   CQLXAssignFileImpl* current = start;
   for (const std::string& name : names) {
     if (!IsImageFolderName(name)) continue;
     CQLXAssignFileImpl* next = current->FindFolder(name);
-    if (!next) {
-      if (!create) return nullptr;
-      next = CreateFolder(current, name);
-    }
-    current = next;
+    current = next ? next : CreateFolder(current, name);
   }
   return current;
 }

@@ -59,8 +59,7 @@ class CPartivoImpl final : public IPartivo {
   bool InsertItem(const AssignItem& item);
 
   CQLXAssignFileImpl* NewRecord(int32_t kind);
-  CQLXAssignFileImpl* FindOrCreatePath(CQLXAssignFileImpl* start, const std::string& path,
-                                       bool create);
+  CQLXAssignFileImpl* FindOrCreatePath(CQLXAssignFileImpl* start, const std::string& path);
   CQLXAssignFileImpl* CreateFolder(CQLXAssignFileImpl* parent, const std::string& name);
   // `name` is the name the target path asks for (may be empty), `sourceName`
   // the last name of the source path; `status` the source's one status query.
@@ -78,7 +77,6 @@ class CPartivoImpl final : public IPartivo {
   void SumSizes(CQLXAssignFileImpl* record);
   void SortTree(CQLXAssignFileImpl* record);
   CQLXAssignFileImpl* NewDisc();
-  bool DiscHoldsFile(const CQLXAssignFileImpl* disc) const;
   void Distribute(CQLXAssignFileImpl* folder);
   void PlaceFile(CQLXAssignFileImpl* file);
   CQLXAssignFileImpl* DestinationOnDisc(CQLXAssignFileImpl* disc, const char* parentPath);
@@ -92,6 +90,7 @@ class CPartivoImpl final : public IPartivo {
   uint64_t capacity_ = 0;
   uint64_t startCapacity_ = 0;  // before the every-disc reservation
   std::vector<AssignItem> items_;
+  bool itemLost_ = false;  // AddItem ran out of memory
   int32_t sortMode_ = SORT_BY_NAME;
   int32_t spareOption_ = 0;
   int32_t splitLevel_ = 1;
