@@ -136,6 +136,19 @@ TEST_F(HostCli, PlanJsonListsDiscsSizesAndTargetPaths) {
   }
 }
 
+TEST_F(HostCli, PlanJsonStaysValidForOddFileNames) {
+  TempFolder data;
+  data.MakeFile("odd/quote\"tab\tlatin1-\xE9.bin", 10);
+  RunResult result = folder_->Run({"plan", data.Path() + "/odd", "--json"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  auto disc = ParseObject(result.out)->getArray("discs")->getObject(0);
+  auto entries = disc->getArray("entries");
+  ASSERT_EQ(entries->size(), 2u);  // the folder and the file
+  // The byte that is not UTF-8 becomes U+FFFD; everything else is kept.
+  EXPECT_EQ(entries->getObject(1)->getValue<std::string>("name"),
+            "quote\"tab\tlatin1-\xEF\xBF\xBD.bin");
+}
+
 TEST_F(HostCli, PlanForHumansShowsDiscsAndTheLowerBound) {
   TempFolder data;
   data.MakeFile("one/a.bin", 3 * 1024 * 1024);
