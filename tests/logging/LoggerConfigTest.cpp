@@ -1,6 +1,10 @@
 // The configuration file parser.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <fstream>
 #include <string>
 
 #include "logging/IniFile.h"
@@ -117,6 +121,46 @@ TEST_F(IniFileTest, GetIntTellsWhetherTheKeyExists) {
   EXPECT_TRUE(found);
   EXPECT_EQ(ini.GetInt("config", "log_level", &found), 0);
   EXPECT_FALSE(found);
+}
+
+}  // namespace
+
+namespace {
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
+// A plug-in must never end the program that loaded it: running out of
+// memory for a line fails the load instead of exiting the process.
+TEST(IniFileMemory, ExhaustionFailsTheLoadAndTheProcessLives) {
+  if (kAddressSanitizer) GTEST_SKIP() << "an address-space limit does not mix with ASan";
+  qlx::test::TempFolder folder;
+  static std::string path;
+  path = folder / "huge.cfg";
+  {
+    std::ofstream out(path, std::ios::binary);
+    out << "[config]\nkey = ";
+    const std::string block(1 << 20, 'v');
+    for (int i = 0; i < 256; ++i) out << block;
+    out << "\n";
+  }
+  pid_t child = fork();
+  if (child == 0) {
+    long pages = 0;
+    std::ifstream("/proc/self/statm") >> pages;
+    const rlim_t limit = static_cast<rlim_t>(pages) * sysconf(_SC_PAGESIZE) + (64 << 20);
+    rlimit cap{limit, limit};
+    setrlimit(RLIMIT_AS, &cap);
+    QLXSdk::CIniFile ini;
+    _exit(ini.Load(path) == -1 ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace
