@@ -195,11 +195,6 @@ void CLogger::WriteRecord(int level, const std::string* narrow, const std::u16st
   }
 }
 
-// The agent reads no configuration and deletes no files.
-void CLogger::AppendToDailyFile(const std::string&, const std::string&) {}
-void CLogger::ReloadConfig() {}
-void CLogger::CleanLogFiles() {}
-
 #endif
 
 }  // namespace QLX_LOGGER_VARIANT

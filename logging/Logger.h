@@ -168,9 +168,12 @@ class CLogger {
  private:
   CLogger();
   void WriteRecord(int level, const std::string* narrow, const std::u16string* wide);
+#if !defined(QLX_LOGGER_WIDE)
+  // Narrow variant only: the agent reads no configuration and deletes no files.
   void AppendToDailyFile(const std::string& path, const std::string& text);
   void ReloadConfig();
   void CleanLogFiles();
+#endif
 
   CRecordLock lock;
   std::string saveDir;

@@ -176,9 +176,10 @@ std::string Utf16ToCp936(std::u16string_view text) {
   if (!converter.Usable()) {
     // No converter installed: keep ASCII, mark the rest as unrepresentable.
     std::string out;
-    for (char16_t unit : text) {
-      if (IsLowSurrogate(unit)) continue;
-      out += unit < 0x80 ? static_cast<char>(unit) : '?';
+    for (size_t i = 0; i < text.size(); ++i) {
+      bool pair = IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1]);
+      out += text[i] < 0x80 ? static_cast<char>(text[i]) : '?';
+      if (pair) ++i;
     }
     return out;
   }
