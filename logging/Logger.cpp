@@ -105,13 +105,15 @@ void CLogger::Write(int level, const std::u16string& message) {
 
 void CLogger::WriteRecord(int level, const std::string* narrow, const std::u16string* wide) {
   try {
-    std::lock_guard<CRecordLock> hold(lock);
-    ReloadConfig();
-    if (level < this->level) return;
+    // The record is built before taking the lock, which then covers only
+    // the configuration check, retention and the sinks.
     const qlx::platform::CalendarTime now = qlx::platform::LocalNow();
     std::string text = HeaderAt(now, level);
     text += narrow ? *narrow : qlx::platform::Utf16ToUtf8(*wide);
     text += "\r\n";
+    std::lock_guard<CRecordLock> hold(lock);
+    ReloadConfig();
+    if (level < this->level) return;
     if (printFlag & PRINT_FILE) AppendToDailyFile(FilePathOf(now, saveDir, moduleName), text);
     if (printFlag & PRINT_DEBUGGER) qlx::platform::DebugOutput(text);
     if (printFlag & PRINT_CONSOLE) WriteToConsole(text);
