@@ -22,6 +22,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 struct PublishedDisc {
+  size_t number = 0;  // "Disc <number> of <count>"
   int32_t robot = 0;
   int32_t drive = 0;
   const PlanDisc* disc = nullptr;
@@ -89,12 +90,12 @@ class Publisher {
             std::chrono::milliseconds burnTime)
       : session_(session), console_(console), label_(std::move(label)), burnTime_(burnTime) {}
 
-  PublishedDisc Publish(const PlanDisc& disc, size_t count, const Station& station, int32_t drive) {
+  PublishedDisc Publish(const PlanDisc& disc, size_t number, size_t count, const Station& station,
+                        int32_t drive) {
     const auto start = Clock::now();
     const int32_t robot = station.robot;
     IDravent& controller = session_.Controller();
-    const std::string name =
-        "Disc " + std::to_string(disc.index + 1) + " of " + std::to_string(count);
+    const std::string name = "Disc " + std::to_string(number) + " of " + std::to_string(count);
     const std::string where = std::string(1, DriveLetter(drive)) + ":";
     Step(name, "load", controller.LoadDrive(robot, drive, kLocationInputBin, 0),
          "cannot load a blank disc from the input bin into drive " + where, robot);
@@ -108,7 +109,7 @@ class Publisher {
          "cannot print the label", robot);
     Step(name, "output", controller.UnLoadPrinter(robot, kLocationOutputBin),
          "cannot move the disc from the printer to the output bin", robot);
-    return {robot, drive, &disc, Since(start)};
+    return {number, robot, drive, &disc, Since(start)};
   }
 
  private:
@@ -140,7 +141,8 @@ void PrintSummaryJson(const PlanResult& plan, const std::vector<PublishedDisc>& 
       .BeginArray();
   for (const auto& item : published) {
     json.BeginObject()
-        .Field("disc", item.disc->index)
+        .Field("number", static_cast<uint64_t>(item.number))
+        .Field("plan_index", item.disc->index)
         .Field("robot", item.robot)
         .Field("drive", std::string(1, DriveLetter(item.drive)))
         .Field("files", item.disc->fileCount)
@@ -159,10 +161,21 @@ int RunPublish(const ParsedArgs& args, const Console& console) {
   const bool json = args.Has("json");
   const PlanResult plan = RunPlan(request, console);
   WarnLeftOut(plan, console);
-  const size_t count = plan.discs.size();
+  // A plan can end in discs that received nothing (a split level starting a
+  // disc for an empty folder); burning those would waste blanks.
+  std::vector<const PlanDisc*> discs;
+  for (const auto& disc : plan.discs) {
+    if (disc.fileCount > 0 || disc.alignedSize > 0) discs.push_back(&disc);
+  }
+  const size_t count = discs.size();
   if (!json) {
     console.Out() << "Planned " << count << (count == 1 ? " disc" : " discs") << " for "
-                  << HumanSize(plan.TotalSize()) << " in " << plan.TotalFiles() << " files.\n";
+                  << HumanSize(plan.TotalSize()) << " in " << plan.TotalFiles() << " files";
+    const size_t empty = plan.discs.size() - count;
+    if (empty != 0)
+      console.Out() << " (" << empty << " empty " << (empty == 1 ? "disc" : "discs")
+                    << " of the plan skipped)";
+    console.Out() << ".\n";
   }
   RobotSession session(path);
   const std::vector<Station> stations = Stations(session, args);
@@ -181,12 +194,12 @@ int RunPublish(const ParsedArgs& args, const Console& console) {
     }
     const Station& station = stations[i % stations.size()];
     const int32_t drive = station.drives[(i / stations.size()) % station.drives.size()];
-    const PlanDisc& disc = plan.discs[i];
+    const PlanDisc& disc = *discs[i];
     if (!json && console.OutIsTerminal()) {
       console.Out() << "[" << i + 1 << "/" << count << "] " << HandleText(station.robot) << " "
                     << DriveLetter(drive) << ":" << std::flush;
     }
-    published.push_back(publisher.Publish(disc, count, station, drive));
+    published.push_back(publisher.Publish(disc, i + 1, count, station, drive));
     if (json) continue;
     if (console.OutIsTerminal()) {
       console.Out() << "  " << HumanSize(disc.size) << "  "
