@@ -232,6 +232,10 @@ class CLoggerStreamW {
   CLoggerStreamW& operator<<(bool value) { return AppendInteger(value ? 1 : 0, false); }
   CLoggerStreamW& operator<<(double value);
   CLoggerStreamW& operator<<(const void* value);
+  template <class T, std::enable_if_t<std::is_enum_v<T>, int> = 0>
+  CLoggerStreamW& operator<<(T value) {
+    return *this << static_cast<std::underlying_type_t<T>>(value);
+  }
   template <class T, std::enable_if_t<std::is_integral_v<T>, int> = 0>
   CLoggerStreamW& operator<<(T value) {
     if constexpr (std::is_signed_v<T>) {

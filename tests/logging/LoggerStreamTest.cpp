@@ -11,16 +11,19 @@
 
 namespace {
 
+enum Plain { kPlainSeven = 7 };
+enum class Scoped : uint8_t { kNine = 9 };
+
 TEST(LoggerStreamW, TakesUtf16NarrowTextAndNumbersLikeAnOstream) {
   QLXSdk::CLoggerStreamW stream(0);
   const char16_t* text = u"\u4e2d\u6587";
   stream << text << std::u16string(u" u16") << u'!' << " utf8 \xE4\xB8\xAD " << std::string("s")
          << ' ' << 42 << ' ' << -7L << ' ' << 18446744073709551615ull << ' ' << 3.5 << ' ' << 1e20
          << ' ' << true << ' ' << static_cast<const char16_t*>(nullptr)
-         << static_cast<const void*>(nullptr);
+         << static_cast<const void*>(nullptr) << ' ' << kPlainSeven << Scoped::kNine;
   std::ostringstream expected;
   expected << 42 << ' ' << -7L << ' ' << 18446744073709551615ull << ' ' << 3.5 << ' ' << 1e20 << ' '
-           << true << ' ' << static_cast<const void*>(nullptr);
+           << true << ' ' << static_cast<const void*>(nullptr) << " 79";
   const std::string rendered = expected.str();
   const std::u16string numbers(rendered.begin(), rendered.end());
   EXPECT_EQ(stream.str(), u"\u4e2d\u6587 u16! utf8 \u4e2d s " + numbers);
