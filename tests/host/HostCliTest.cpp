@@ -165,6 +165,17 @@ TEST_F(HostCli, PlanForHumansShowsDiscsAndTheLowerBound) {
   EXPECT_THAT(result.out, Not(HasSubstr("\x1b[")));  // no colour into a file
 }
 
+TEST_F(HostCli, ColourOnlyOnATerminal) {
+  TempFolder data;
+  data.MakeFile("a.bin", 4096);
+  const std::vector<std::string> args = {"plan", data.Path() + "/a.bin"};
+  EXPECT_THAT(folder_->RunInTerminal(args).out, HasSubstr("\x1b[1mDisc"));
+  EXPECT_THAT(folder_->RunInTerminal(args, {{"NO_COLOR", "1"}}).out, Not(HasSubstr("\x1b[")));
+  RunResult piped = folder_->Run(args);
+  EXPECT_THAT(piped.out, HasSubstr("Disc"));
+  EXPECT_THAT(piped.out, Not(HasSubstr("\x1b[")));
+}
+
 TEST_F(HostCli, PlanFailuresExitWithOne) {
   TempFolder data;
   data.MakeFile("big.bin", 10 * 1024);

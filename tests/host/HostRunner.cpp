@@ -1,6 +1,8 @@
 #include "HostRunner.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -20,6 +22,30 @@ namespace qlx::host::test {
 namespace fs = std::filesystem;
 
 namespace {
+
+struct ExecArgs {
+  std::vector<std::string> argStore;
+  std::vector<std::string> envStore;
+  std::vector<char*> argv;
+  std::vector<char*> envp;
+};
+
+ExecArgs MakeExecArgs(const std::string& program, const std::vector<std::string>& args,
+                      const std::map<std::string, std::string>& env) {
+  ExecArgs exec;
+  exec.argStore.push_back(program);
+  exec.argStore.insert(exec.argStore.end(), args.begin(), args.end());
+  for (char** var = environ; *var != nullptr; ++var) {
+    std::string entry = *var;
+    if (env.count(entry.substr(0, entry.find('='))) == 0) exec.envStore.push_back(entry);
+  }
+  for (const auto& [name, value] : env) exec.envStore.push_back(name + "=" + value);
+  for (auto& arg : exec.argStore) exec.argv.push_back(arg.data());
+  exec.argv.push_back(nullptr);
+  for (auto& entry : exec.envStore) exec.envp.push_back(entry.data());
+  exec.envp.push_back(nullptr);
+  return exec;
+}
 
 std::string MakeTempDir(const char* stem) {
   std::string pattern = (fs::temp_directory_path() / (std::string(stem) + "XXXXXX")).string();
@@ -59,23 +85,7 @@ RunResult HostFolder::Run(const std::vector<std::string>& args,
                           const std::map<std::string, std::string>& env, int timeoutSeconds) const {
   const std::string outPath = File(".qlxhost-out");
   const std::string errPath = File(".qlxhost-err");
-  std::vector<std::string> argStore = {File("qlxhost")};
-  argStore.insert(argStore.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (auto& arg : argStore) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-
-  std::vector<std::string> envStore;
-  for (char** var = environ; *var != nullptr; ++var) {
-    std::string entry = *var;
-    std::string name = entry.substr(0, entry.find('='));
-    if (env.count(name) == 0) envStore.push_back(entry);
-  }
-  for (const auto& [name, value] : env) envStore.push_back(name + "=" + value);
-  std::vector<char*> envp;
-  for (auto& entry : envStore) envp.push_back(entry.data());
-  envp.push_back(nullptr);
-
+  ExecArgs exec = MakeExecArgs(File("qlxhost"), args, env);
   pid_t child = fork();
   if (child == 0) {
     int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -86,7 +96,7 @@ RunResult HostFolder::Run(const std::vector<std::string>& args,
     dup2(out, 1);
     dup2(err, 2);
     setpgid(0, 0);  // its own group, so a timeout ends the agents it started too
-    execve(argv[0], argv.data(), envp.data());
+    execve(exec.argv[0], exec.argv.data(), exec.envp.data());
     _exit(127);
   }
   RunResult result;
@@ -104,6 +114,33 @@ RunResult HostFolder::Run(const std::vector<std::string>& args,
   if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
   result.out = ReadFile(outPath);
   result.err += ReadFile(errPath);
+  return result;
+}
+
+RunResult HostFolder::RunInTerminal(const std::vector<std::string>& args,
+                                    const std::map<std::string, std::string>& env) const {
+  ExecArgs exec = MakeExecArgs(File("qlxhost"), args, env);
+  int master = -1;
+  pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
+  if (child == 0) {
+    if (chdir(path_.c_str()) != 0) _exit(127);
+    execve(exec.argv[0], exec.argv.data(), exec.envp.data());
+    _exit(127);
+  }
+  RunResult result;
+  if (child < 0) return result;
+  char buffer[4096];
+  for (;;) {  // until the terminal closes (EIO once the child is gone)
+    pollfd ready{master, POLLIN, 0};
+    if (poll(&ready, 1, 30000) <= 0) break;
+    ssize_t got = read(master, buffer, sizeof buffer);
+    if (got <= 0) break;
+    result.out.append(buffer, static_cast<size_t>(got));
+  }
+  close(master);
+  int status = 0;
+  waitpid(child, &status, 0);
+  if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
   return result;
 }
 

@@ -32,6 +32,10 @@ class HostFolder {
   // folder as working directory; kills it after `timeoutSeconds`.
   RunResult Run(const std::vector<std::string>& args,
                 const std::map<std::string, std::string>& env = {}, int timeoutSeconds = 60) const;
+  // The same with standard output and error on a pseudo-terminal; both end
+  // up in `out`.
+  RunResult RunInTerminal(const std::vector<std::string>& args,
+                          const std::map<std::string, std::string>& env = {}) const;
 
  private:
   std::string path_;
