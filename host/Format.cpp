@@ -86,11 +86,16 @@ Console Console::ForProcess() {
   const char* term = std::getenv("TERM");
   bool colourAllowed = (noColour == nullptr || *noColour == '\0') &&
                        !(term != nullptr && std::string(term) == "dumb");
-  // The plug-ins' loggers also print their records to standard output;
-  // they go to standard error so that what qlxhost prints stays parseable.
+  // The plug-ins' loggers also print their records to standard output. They
+  // are in the log files anyway; on the console they would spoil what
+  // qlxhost prints, so they go nowhere, or to standard error on request.
+  const char* showLog = std::getenv("QLXHOST_CONSOLE_LOG");
+  const auto target = showLog != nullptr && *showLog != '\0' && std::string(showLog) != "0"
+                          ? platform::DivertTarget::kStandardError
+                          : platform::DivertTarget::kDiscard;
   static OriginalOutputBuffer buffer;
   static std::ostream original(&buffer);
-  std::ostream& out = platform::DivertStandardOutput() ? original : std::cout;
+  std::ostream& out = platform::DivertStandardOutput(target) ? original : std::cout;
   return Console(out, std::cerr, platform::IsTerminal(StandardStream::kOutput),
                  platform::IsTerminal(StandardStream::kError), colourAllowed);
 }

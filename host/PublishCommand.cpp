@@ -96,7 +96,7 @@ class Publisher {
     const int32_t robot = station.robot;
     IDravent& controller = session_.Controller();
     const std::string name = "Disc " + std::to_string(number) + " of " + std::to_string(count);
-    const std::string where = std::string(1, DriveLetter(drive)) + ":";
+    const std::string where = DriveName(drive);
     Step(name, "load", controller.LoadDrive(robot, drive, kLocationInputBin, 0),
          "cannot load a blank disc from the input bin into drive " + where, robot);
     Step(name, "burn", 0, "", robot);
@@ -144,7 +144,7 @@ void PrintSummaryJson(const PlanResult& plan, const std::vector<PublishedDisc>& 
         .Field("number", static_cast<uint64_t>(item.number))
         .Field("plan_index", item.disc->index)
         .Field("robot", item.robot)
-        .Field("drive", std::string(1, DriveLetter(item.drive)))
+        .Field("drive", DriveName(item.drive))
         .Field("files", item.disc->fileCount)
         .Field("size", item.disc->size)
         .Field("milliseconds", static_cast<int64_t>(item.time.count()))
@@ -197,7 +197,7 @@ int RunPublish(const ParsedArgs& args, const Console& console) {
     const PlanDisc& disc = *discs[i];
     if (!json && console.OutIsTerminal()) {
       console.Out() << "[" << i + 1 << "/" << count << "] " << HandleText(station.robot) << " "
-                    << DriveLetter(drive) << ":" << std::flush;
+                    << DriveName(drive) << std::flush;
     }
     published.push_back(publisher.Publish(disc, i + 1, count, station, drive));
     if (json) continue;
@@ -206,7 +206,7 @@ int RunPublish(const ParsedArgs& args, const Console& console) {
                     << console.Paint(HumanDuration(published.back().time), Colour::kDim) << '\n';
     } else {
       console.Out() << "Disc " << i + 1 << " of " << count << ": robot "
-                    << HandleText(station.robot) << ", drive " << DriveLetter(drive) << ":, "
+                    << HandleText(station.robot) << ", drive " << DriveName(drive) << ", "
                     << disc.fileCount << " files, " << HumanSize(disc.size)
                     << ", burned (simulated), labelled, in the output bin\n";
     }

@@ -126,8 +126,10 @@ void ShowInfo(const RobotSession& session, const std::vector<std::string>& args,
              std::to_string(info.NumPrinters) + " (type " + std::to_string(info.PrinterType) + ")");
   fields.Add("Capabilities", Hex(info.Capabilities));
   fields.Add("Options", Hex(info.Options));
-  fields.Add("Media", haveMedia ? Wide(media.MediaType, 20) + " by " + Wide(media.Manufacturer, 20)
-                                : std::string("-"));
+  const std::string mediaType = haveMedia ? Wide(media.MediaType, 20) : std::string();
+  const std::string maker = haveMedia ? Wide(media.Manufacturer, 20) : std::string();
+  fields.Add("Media", mediaType.empty() ? std::string("-")
+                                        : mediaType + (maker.empty() ? "" : " by " + maker));
   fields.Print(console);
 }
 
@@ -180,7 +182,7 @@ void ShowDrives(const RobotSession& session, const std::vector<std::string>& arg
     for (const auto& drive : drives) {
       const DrvInfo& info = drive.Drive.Info;
       writer.BeginObject()
-          .Field("letter", std::string(1, static_cast<char>(drive.DriveLetter)))
+          .Field("drive", DriveName(info.hDrive))
           .Field("handle", info.hDrive)
           .Field("root", Wide(drive.DriveRoot, 4))
           .Field("description", Wide(info.Description, 132))
@@ -273,8 +275,8 @@ void AssignDrive(const RobotSession& session, const std::vector<std::string>& ar
   session.Check(
       session.Controller().SetRoboticDrive(robot, drive, ToUtf16(args[2]).c_str(), column, row),
       "cannot assign drive " + HandleText(drive), robot);
-  Done("Drive " + std::string(1, DriveLetter(drive)) + ": assigned to column " +
-           std::to_string(column) + ", row " + std::to_string(row) + ".",
+  Done("Drive " + DriveName(drive) + " assigned to column " + std::to_string(column) + ", row " +
+           std::to_string(row) + ".",
        json, console);
 }
 

@@ -129,6 +129,12 @@ char DriveLetter(int32_t drive) {
   return letter >= 'a' && letter <= 'z' ? static_cast<char>(letter - 'a' + 'A') : letter;
 }
 
+std::string DriveName(int32_t drive) {
+  const char letter = DriveLetter(drive);
+  if (letter >= 'A' && letter <= 'Z') return std::string(1, letter) + ":";
+  return HandleText(drive);
+}
+
 int32_t ParseLocation(const std::string& text) {
   for (const auto& row : kLocations) {
     if (text == row.name) return row.location;

@@ -51,6 +51,8 @@ std::string HandleText(int32_t handle);
 int32_t ParseHandle(const std::string& text, const std::string& what);
 // Drive letter of a drive handle (its low byte), upper case.
 char DriveLetter(int32_t drive);
+// "E:" for a drive handle whose low byte is a letter, else its handle text.
+std::string DriveName(int32_t drive);
 
 // Disc locations of the robot by name ("input", "output", "printer", ...) or
 // number. Throws UsageError for an unknown name.

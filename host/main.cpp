@@ -33,7 +33,9 @@ void PrintOverview(std::ostream& out) {
   }
   out << "\n"
          "Run 'qlxhost COMMAND --help' for the arguments of a command.\n"
-         "Exit codes: 0 success, 1 the job failed, 2 usage error.\n";
+         "Exit codes: 0 success, 1 the job failed, 2 usage error.\n"
+         "The plug-ins log to the Log folder next to qlxhost; QLXHOST_CONSOLE_LOG=1\n"
+         "shows their records on standard error as well.\n";
 }
 
 const Command* FindCommand(const std::vector<Command>& commands, const std::string& name) {

@@ -21,11 +21,14 @@ void CatchInterrupt();
 // True once an interrupt or termination request arrived after CatchInterrupt.
 bool InterruptRequested();
 
+// Where DivertStandardOutput sends what others write to standard output.
+enum class DivertTarget { kStandardError, kDiscard };
+
 // Sends whatever the process writes to standard output from now on (the
-// loaded libraries' console log records, say) to standard error instead,
+// loaded libraries' console log records, say) to standard error or nowhere,
 // and keeps the original standard output for WriteOriginalOutput. Lets a
 // program keep its own output clean for scripts. False when it cannot.
-bool DivertStandardOutput();
+bool DivertStandardOutput(DivertTarget target);
 
 // Writes all of `data` to the original standard output (standard output
 // itself before DivertStandardOutput). False when the write fails.

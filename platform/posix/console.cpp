@@ -33,12 +33,17 @@ void CatchInterrupt() {
 
 bool InterruptRequested() { return gInterrupted.load(); }
 
-bool DivertStandardOutput() {
+bool DivertStandardOutput(DivertTarget target) {
   if (gOriginalOutput != STDOUT_FILENO) return true;
+  int replacement = target == DivertTarget::kStandardError
+                        ? STDERR_FILENO
+                        : open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (replacement < 0) return false;
   int saved = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
-  if (saved < 0) return false;
-  if (dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
-    close(saved);
+  bool diverted = saved >= 0 && dup2(replacement, STDOUT_FILENO) >= 0;
+  if (replacement != STDERR_FILENO) close(replacement);
+  if (!diverted) {
+    if (saved >= 0) close(saved);
     return false;
   }
   gOriginalOutput = saved;
