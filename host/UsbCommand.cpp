@@ -16,18 +16,18 @@ namespace qlx::host {
 
 namespace {
 
-// "2026-12-11 04:50:01.123", local time.
-std::string Timestamp() {
+// "2026-12-11 04:50:01.123" (or with "T" between date and time), local time.
+std::string Timestamp(char separator = ' ') {
   using namespace std::chrono;
   const auto now = system_clock::now();
   const std::time_t seconds = system_clock::to_time_t(now);
   const auto millis = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
   std::tm local{};
   local = *std::localtime(&seconds);
-  char text[40];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03d", local.tm_year + 1900,
-                local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
-                static_cast<int>(millis));
+  char text[64];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d%c%02d:%02d:%02d.%03d", local.tm_year + 1900,
+                local.tm_mon + 1, local.tm_mday, separator, local.tm_hour, local.tm_min,
+                local.tm_sec, static_cast<int>(millis));
   return text;
 }
 
@@ -56,7 +56,7 @@ void OnUsbEvent(Wendrik::UsbDeviceInfo* device, int arrived, void* context) {
   if (watch->json) {
     JsonWriter(console.Out(), false)
         .BeginObject()
-        .Field("time", Timestamp())
+        .Field("time", Timestamp('T'))
         .Field("event", event)
         .Field("vendor_id", Hex4(device->vendorId))
         .Field("product_id", Hex4(device->productId))
@@ -84,8 +84,7 @@ int RunWatch(const ParsedArgs& args, const Console& console) {
     seconds = static_cast<double>(ParseUnsigned32(args.Value("seconds"), "--seconds"));
   }
 
-  auto create =
-      LoadFactory<Wendrik::PFN_Wendrik_CreateHotplug>("Wendrik.dll", "Wendrik_CreateHotplug");
+  auto create = LoadFactory<WendrikCreateHotplugFn>("Wendrik.dll", WENDRIK_FACTORY_EXPORT);
   Wendrik::IHotplug* hotplug = create();
   if (hotplug == nullptr) throw JobError("Wendrik.dll made no hot-plug monitor");
   Watch watch;

@@ -14,11 +14,7 @@ namespace {
 constexpr const char* kVersion = "qlxhost 1.0";
 
 std::vector<Command> AllCommands() {
-#if defined(QLX_HOST_WITHOUT_USB)
-  return {PlanCommand(), RobotCommand(), PublishCommand()};
-#else
   return {PlanCommand(), RobotCommand(), PublishCommand(), UsbCommand()};
-#endif
 }
 
 void PrintOverview(std::ostream& out) {

@@ -5,6 +5,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 #include "HostRunner.h"
 
 namespace qlx::host::test {
@@ -12,13 +15,8 @@ namespace {
 
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::MatchesRegex;
 using ::testing::Not;
-
-#if defined(QLX_HOST_TEST_USB)
-constexpr bool kUsbBuilt = true;
-#else
-constexpr bool kUsbBuilt = false;
-#endif
 
 class HostCli : public ::testing::Test {
  protected:
@@ -64,7 +62,6 @@ TEST_F(HostCli, UsageErrorsExitWithTwoAndExplainOnStandardError) {
       {{"publish", ".", "--burn-seconds", "soon"}, "not a number of seconds"},
   };
   for (const auto& c : cases) {
-    if (!kUsbBuilt && !c.args.empty() && c.args[0] == "usb") continue;
     SCOPED_TRACE(::testing::PrintToString(c.args));
     RunResult result = folder_->Run(c.args);
     EXPECT_EQ(result.exitCode, 2);
@@ -82,7 +79,6 @@ TEST_F(HostCli, EveryCommandHasHelp) {
                                                        {"publish", "-h"},
                                                        {"usb", "--help"}};
   for (const auto& args : cases) {
-    if (!kUsbBuilt && args[0] == "usb") continue;
     SCOPED_TRACE(::testing::PrintToString(args));
     RunResult result = folder_->Run(args);
     EXPECT_EQ(result.exitCode, 0);
@@ -202,6 +198,45 @@ TEST(HostFolderPlugins, MissingPluginIsAJobFailureNamingTheFile) {
   RunResult result = folder.Run({"plan", data.Path() + "/a.bin"});
   EXPECT_EQ(result.exitCode, 1);
   EXPECT_THAT(result.err, HasSubstr("Partivo.dll"));
+}
+
+TEST_F(HostCli, UsbWatchReportsScriptedArrivalAndRemoval) {
+  // A device present at the start is not reported; the scripted arrival and
+  // removal are, with vendor:product in hex and the bus address.
+  TempFolder script;
+  const std::string path = script.Path() + "/usb.script";
+  std::ofstream(path) << "device 1d6b 0002 1\n"
+                         "at 200 attach 04b4 8613 7\n"
+                         "at 500 detach 7\n";
+  RunResult result =
+      folder_->Run({"usb", "watch", "--seconds", "2"}, {{"QLX_FAKEUSB_SCRIPT", path}});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_THAT(result.out,
+              MatchesRegex("[-0-9]{10} [:.0-9]{12}  arrived  ID 04b4:8613  address 7\n"
+                           "[-0-9]{10} [:.0-9]{12}  removed  ID 04b4:8613  address 7\n"));
+
+  RunResult json =
+      folder_->Run({"usb", "watch", "--seconds", "2", "--json"}, {{"QLX_FAKEUSB_SCRIPT", path}});
+  ASSERT_EQ(json.exitCode, 0) << json.err;
+  std::istringstream lines(json.out);
+  std::string line;
+  std::vector<std::string> events;
+  while (std::getline(lines, line)) {
+    auto event = ParseObject(line);
+    EXPECT_EQ(event->getValue<std::string>("vendor_id"), "04b4");
+    EXPECT_EQ(event->getValue<std::string>("product_id"), "8613");
+    EXPECT_EQ(event->getValue<int>("address"), 7);
+    events.push_back(event->getValue<std::string>("event"));
+  }
+  EXPECT_EQ(events, (std::vector<std::string>{"arrived", "removed"}));
+}
+
+TEST(HostFolderPlugins, UsbWatchWithoutLibusbFailsWithOne) {
+  HostFolder folder;
+  folder.Remove("libusb-1.0.dll");
+  RunResult result = folder.Run({"usb", "watch", "--seconds", "1"});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_THAT(result.err, HasSubstr("libusb-1.0.dll"));
 }
 
 }  // namespace
