@@ -132,7 +132,8 @@ RpcStatus RpcServerStopListening();
 
 // Stops listening when `descriptor` (inherited, read end of a pipe whose
 // write end the starting process holds) reaches end of file or fails: the
-// server ends with the process that started it. Watches on a thread.
+// server ends with the process that started it. Watches on a thread; if
+// the process still runs 5 s after that (a call that never returns), ends it.
 RpcStatus RpcServerStopOnEndOfFile(int descriptor);
 
 }  // namespace qlx::platform

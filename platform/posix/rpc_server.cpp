@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <condition_variable>
 #include <cstring>
@@ -41,6 +42,8 @@ constexpr int kMaxConnections = 1024;
 constexpr uint32_t kSpareThreads = 2;
 // A client that does not take its reply for this long loses the connection.
 constexpr int kSendTimeoutSeconds = 10;
+// After the starting process ended: time left for an orderly end.
+constexpr int kEndGraceSeconds = 5;
 
 struct Server {
   std::mutex lock;
@@ -356,6 +359,9 @@ RpcStatus RpcServerStopOnEndOfFile(int descriptor) {
       if (size <= 0) break;
     }
     RpcServerStopListening();
+    // A call or start-up step that never returns must not keep us alive.
+    std::this_thread::sleep_for(std::chrono::seconds(kEndGraceSeconds));
+    _exit(0);
   }).detach();
   return kRpcOk;
 }
