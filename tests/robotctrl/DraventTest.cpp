@@ -53,38 +53,6 @@ const std::vector<SlotCall> kEveryOperation = {
     {"31", "1", "0x45", "0x46"},
 };
 
-// Little-endian int32 values of a hex dump.
-std::vector<int32_t> Int32s(const std::string& hex) {
-  std::vector<int32_t> values;
-  for (size_t at = 0; at + 8 <= hex.size(); at += 8) {
-    uint32_t value = 0;
-    for (int byte = 3; byte >= 0; --byte) {
-      value = value << 8 | std::stoul(hex.substr(at + 2 * byte, 2), nullptr, 16);
-    }
-    values.push_back(static_cast<int32_t>(value));
-  }
-  return values;
-}
-
-// Skips the case when a library of another part of the system is not built.
-#define REQUIRE_BIN(name)                                                  \
-  if (!std::filesystem::exists(std::string(QLX_BIN_DIR) + "/" + (name))) { \
-    GTEST_SKIP() << (name) << " is not built";                             \
-  }
-
-// Runs the host; a host that does not end normally fails the case.
-HostRun RunHost(const HostFolder& folder, const std::vector<SlotCall>& calls) {
-  HostRun run = folder.Run(calls);
-  EXPECT_EQ(run.exitStatus, 0) << run.output;
-  return run;
-}
-
-std::string Repeat(const std::string& text, size_t times) {
-  std::string repeated;
-  for (size_t i = 0; i < times; ++i) repeated += text;
-  return repeated;
-}
-
 // ------------------------------------------------------------ construction --
 
 TEST(DraventPlugin, ExportsOnlyItsFactory) {

@@ -1,5 +1,6 @@
 #include "HostFolder.h"
 
+#include <gtest/gtest.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 
@@ -50,6 +51,17 @@ SlotResult ParseResult(std::istringstream& line) {
 }
 
 }  // namespace
+
+std::vector<std::string> JournalEntry::Args() const {
+  std::vector<std::string> split;
+  std::istringstream in(args);
+  for (std::string arg; std::getline(in, arg, ',');) {
+    const size_t first = arg.find_first_not_of(' ');
+    const size_t last = arg.find_last_not_of(' ');
+    split.push_back(first == std::string::npos ? "" : arg.substr(first, last - first + 1));
+  }
+  return split;
+}
 
 HostFolder::HostFolder() {
   std::string pattern = (fs::temp_directory_path() / "dravent-XXXXXX").string();
@@ -148,4 +160,38 @@ std::vector<JournalEntry> HostFolder::Journal(const std::string& function) const
     if (entry.function == function) entries.push_back(entry);
   }
   return entries;
+}
+
+HostRun RunHost(const HostFolder& folder, const std::vector<SlotCall>& calls) {
+  HostRun run = folder.Run(calls);
+  EXPECT_EQ(run.exitStatus, 0) << run.output;
+  return run;
+}
+
+std::vector<int32_t> Int32s(const std::string& hex) {
+  std::vector<int32_t> values;
+  for (size_t at = 0; at + 8 <= hex.size(); at += 8) {
+    uint32_t value = 0;
+    for (int byte = 3; byte >= 0; --byte) {
+      value = value << 8 | std::stoul(hex.substr(at + 2 * byte, 2), nullptr, 16);
+    }
+    values.push_back(static_cast<int32_t>(value));
+  }
+  return values;
+}
+
+std::string TextAt(const std::string& hex, size_t byteOffset) {
+  std::string text;
+  for (size_t at = 2 * byteOffset; at + 4 <= hex.size(); at += 4) {
+    const unsigned long unit = std::stoul(hex.substr(at + 2, 2) + hex.substr(at, 2), nullptr, 16);
+    if (unit == 0) break;
+    text += unit < 0x80 ? static_cast<char>(unit) : '?';
+  }
+  return text;
+}
+
+std::string Repeat(const std::string& text, size_t times) {
+  std::string repeated;
+  for (size_t i = 0; i < times; ++i) repeated += text;
+  return repeated;
 }

@@ -4,6 +4,7 @@
 // of its own. Reads back what the host printed, the controller's log records
 // and the simulator's journal.
 #include <cstdint>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -30,6 +31,9 @@ struct JournalEntry {
   int pid = 0;
   std::string function;
   std::string args;  // between the parentheses
+
+  // The arguments split at commas, blanks trimmed.
+  std::vector<std::string> Args() const;
 };
 
 using SlotCall = std::vector<std::string>;  // slot number, then its arguments
@@ -68,3 +72,20 @@ class HostFolder {
   std::string m_path;
   std::map<std::string, std::string> m_env;
 };
+
+// Runs the host; a host that does not end normally fails the case.
+HostRun RunHost(const HostFolder& folder, const std::vector<SlotCall>& calls);
+
+// Little-endian int32 values of a hex dump.
+std::vector<int32_t> Int32s(const std::string& hex);
+
+// UTF-16 text at the start of a hex dump, up to its terminator.
+std::string TextAt(const std::string& hex, size_t byteOffset);
+
+std::string Repeat(const std::string& text, size_t times);
+
+// Skips the case when a file of another part of the system is not built.
+#define REQUIRE_BIN(name)                                                  \
+  if (!std::filesystem::exists(std::string(QLX_BIN_DIR) + "/" + (name))) { \
+    GTEST_SKIP() << (name) << " is not built";                             \
+  }
