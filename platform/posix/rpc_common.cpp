@@ -62,6 +62,23 @@ bool EndpointSocketPath(const std::string& folder, const std::string& name, std:
 
 std::string LockPathOf(const std::string& socketPath) { return socketPath + ".lock"; }
 
+RequestVerdict CheckRequest(const uint8_t* message, size_t size, const RpcServerInterface& iface,
+                            WireHeader& header, RpcStatus& fault) {
+  if (size < sizeof header || size > kRpcMaxMessage) return RequestVerdict::kCloseConnection;
+  std::memcpy(&header, message, sizeof header);
+  if (header.magic != kWireMagic || header.type != kWireRequest ||
+      header.bodySize != size - sizeof header)
+    return RequestVerdict::kCloseConnection;
+  bool sameInterface =
+      std::memcmp(header.iface.uuid, iface.id.uuid, sizeof header.iface.uuid) == 0 &&
+      header.iface.majorVersion == iface.id.majorVersion &&
+      header.iface.minorVersion == iface.id.minorVersion;
+  fault = !sameInterface                             ? kRpcUnknownInterface
+          : header.procedure >= iface.procedureCount ? kRpcUnknownProcedure
+                                                     : kRpcOk;
+  return fault == kRpcOk ? RequestVerdict::kDispatch : RequestVerdict::kFault;
+}
+
 int SendMessage(int fd, const WireHeader& header, const uint8_t* body, size_t size) {
   iovec parts[2] = {{const_cast<WireHeader*>(&header), sizeof header},
                     {const_cast<uint8_t*>(body), size}};

@@ -18,8 +18,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <memory>
@@ -72,11 +72,6 @@ void CloseConnection(Server& server, int fd) {
   server.connections.fetch_sub(1);
 }
 
-bool SameInterface(const RpcInterfaceId& a, const RpcInterfaceId& b) {
-  return std::memcmp(a.uuid, b.uuid, sizeof a.uuid) == 0 && a.majorVersion == b.majorVersion &&
-         a.minorVersion == b.minorVersion;
-}
-
 bool SendFault(int fd, const WireHeader& request, RpcStatus status) {
   WireHeader header{};
   header.magic = kWireMagic;
@@ -112,15 +107,15 @@ RpcStatus RunDispatch(Server& server, uint32_t procedure, const uint8_t* body, s
 bool AnswerMessage(Server& server, int fd, const uint8_t* message, size_t size,
                    std::vector<uint8_t>& reply) {
   WireHeader request;
-  if (size < sizeof request) return false;
-  std::memcpy(&request, message, sizeof request);
-  if (request.magic != kWireMagic || request.type != kWireRequest ||
-      request.bodySize != size - sizeof request)
-    return false;
-  if (!SameInterface(request.iface, server.iface->id))
-    return SendFault(fd, request, kRpcUnknownInterface);
-  if (request.procedure >= server.iface->procedureCount)
-    return SendFault(fd, request, kRpcUnknownProcedure);
+  RpcStatus fault = kRpcOk;
+  switch (CheckRequest(message, size, *server.iface, request, fault)) {
+    case RequestVerdict::kCloseConnection:
+      return false;
+    case RequestVerdict::kFault:
+      return SendFault(fd, request, fault);
+    case RequestVerdict::kDispatch:
+      break;
+  }
   RpcStatus status =
       RunDispatch(server, request.procedure, message + sizeof request, request.bodySize, reply);
   if (status != kRpcOk) return SendFault(fd, request, status);

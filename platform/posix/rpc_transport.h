@@ -42,6 +42,15 @@ bool EndpointFolder(bool create, std::string& folder);
 bool EndpointSocketPath(const std::string& folder, const std::string& name, std::string& path);
 std::string LockPathOf(const std::string& socketPath);
 
+// What a server does with one received message.
+enum class RequestVerdict { kCloseConnection, kFault, kDispatch };
+
+// Checks a received message before anything else looks at it: framing
+// (size, magic, type, body size), interface identity, procedure number.
+// Fills `header`; on kFault, `fault` is the status to send back.
+RequestVerdict CheckRequest(const uint8_t* message, size_t size, const RpcServerInterface& iface,
+                            WireHeader& header, RpcStatus& fault);
+
 // Sends header + body as one message, without raising SIGPIPE. 0 or errno.
 int SendMessage(int fd, const WireHeader& header, const uint8_t* body, size_t size);
 
