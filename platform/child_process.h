@@ -53,7 +53,8 @@ class ChildProcess {
 
   // Sends the child SIGKILL through its handle and drops the parent-death pipe,
   // without waiting. Does nothing for a child already reaped, so a process that
-  // has since taken over the id is never signalled. True when the child had not
+  // has since taken over the id is never signalled; nor does a copy of this
+  // handle in a process forked from the launcher signal. True when the child had not
   // been reaped: until this handle reaps it, its id still names it (or its
   // remains), so resources named after the id are still the child's.
   bool Terminate();
@@ -63,14 +64,15 @@ class ChildProcess {
   bool WaitForExit(int timeout_ms);
 
  private:
-  ChildProcess(uint32_t id, int process_fd, int parent_death_fd)
-      : id_(id), process_fd_(process_fd), parent_death_fd_(parent_death_fd) {}
+  ChildProcess(uint32_t id, uint32_t launcher, int process_fd, int parent_death_fd)
+      : id_(id), launcher_(launcher), process_fd_(process_fd), parent_death_fd_(parent_death_fd) {}
   void ReapIfEnded();
   void CloseParentDeathPipe();
 
   // Several threads may ask and terminate at once; the handle itself stays
   // until the destructor.
   uint32_t id_;
+  uint32_t launcher_;                 // the process that launched the child
   int process_fd_;                    // pidfd
   std::atomic<int> parent_death_fd_;  // write end of the parent-death pipe, -1 once dropped
   std::atomic<bool> reaped_{false};

@@ -163,13 +163,13 @@ std::unique_ptr<ChildProcess> ChildProcess::Launch(const std::string& program) {
     }
     return nullptr;
   }
-  return std::unique_ptr<ChildProcess>(new ChildProcess(
-      static_cast<uint32_t>(pid), process.Release(), parent_death.write_end.Release()));
+  return std::unique_ptr<ChildProcess>(
+      new ChildProcess(static_cast<uint32_t>(pid), static_cast<uint32_t>(getpid()),
+                       process.Release(), parent_death.write_end.Release()));
 }
 
 ChildProcess::~ChildProcess() {
-  Terminate();
-  WaitForExit(2000);
+  if (Terminate()) WaitForExit(2000);
   CloseParentDeathPipe();
   close(process_fd_);
 }
@@ -187,7 +187,7 @@ bool ChildProcess::IsAlive() {
 }
 
 bool ChildProcess::Terminate() {
-  bool ours = !reaped_;
+  bool ours = !reaped_ && static_cast<uint32_t>(getpid()) == launcher_;
   if (ours) syscall(SYS_pidfd_send_signal, process_fd_, SIGKILL, nullptr, 0);
   CloseParentDeathPipe();
   return ours;

@@ -142,6 +142,23 @@ TEST_F(ChildProcessTest, ChildEndsItselfWhenItsStarterDies) {
   EXPECT_TRUE(WaitUntil([&] { return !platform::IsProcessAlive(grandchild); }));
 }
 
+TEST_F(ChildProcessTest, CopyOfTheHandleInAForkedHostProcessDoesNotEndTheChild) {
+  setenv("PROBE_MODE", "hold", 1);
+  auto child = ChildProcess::Launch(kProbe);
+  ASSERT_NE(child, nullptr);
+  pid_t forked = fork();
+  ASSERT_GE(forked, 0);
+  if (forked == 0) {
+    child.reset();  // what an exiting forked copy of the host does
+    _exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(forked, &status, 0), forked);
+  EXPECT_TRUE(child->IsAlive());
+  EXPECT_TRUE(child->Terminate());
+  EXPECT_TRUE(child->WaitForExit(5000));
+}
+
 // Makes the next process the system creates take `pid` (needs the right to
 // set the namespace's last pid); -1 when that is not possible.
 pid_t ForkDecoyWithPid(pid_t pid) {
