@@ -64,10 +64,12 @@ CUsbHotplug::~CUsbHotplug() {
   deviceList.clear();
 }
 
-void CUsbHotplug::SetCallback(HotplugCallback newCallback, void* newContext) {
+void CUsbHotplug::SetCallback(HotplugCallback newCallback, void* newContext) try {
   Poco::FastMutex::ScopedLock hold(callbackLock);
   callback = newCallback;
   context = newContext;
+} catch (...) {
+  QLOG(QLXSdk::LOG_ERROR) << "unexpected failure";
 }
 
 bool CUsbHotplug::Init() {
@@ -96,42 +98,18 @@ bool CUsbHotplug::Init() {
          Resolve(library, "libusb_get_device_address", libusb.get_device_address);
 }
 
-bool CUsbHotplug::StartMonitor() {
-  try {
-    return OnEventThread() ? StartFromCallback() : StartFromConsumer();
-  } catch (...) {
-    QLOG(QLXSdk::LOG_ERROR) << "unexpected failure";
-    return false;
-  }
-}
-
-bool CUsbHotplug::StartFromConsumer() {
+// Runs on the consumer's thread; a start from the consumer's callback (on the
+// event thread) goes to StartFromCallback instead.
+bool CUsbHotplug::StartMonitor() try {
+  if (OnEventThread()) return StartFromCallback();
   Poco::Mutex::ScopedLock control(controlLock);
-  {
-    Poco::FastMutex::ScopedLock state(stateLock);
-    if (monitoring) return true;
-  }
+  if (IsMonitoring()) return true;
   JoinFinishedThread();
   if (!libusbLoaded) libusbLoaded = Init();
   if (!libusbLoaded) {
     QLOG(QLXSdk::LOG_ERROR) << "Init Fail";
     return false;
   }
-  if (!CreateContext()) return false;
-  runnable.ClearStop();
-  try {
-    thread.start(runnable);
-  } catch (...) {
-    ReleaseContext();
-    QLOG(QLXSdk::LOG_ERROR) << "cannot start the event thread";
-    return false;
-  }
-  Poco::FastMutex::ScopedLock state(stateLock);
-  monitoring = true;
-  return true;
-}
-
-bool CUsbHotplug::CreateContext() {
   libusb_context* created = nullptr;
   const int result = libusb.init(&created);
   if (result < 0) {
@@ -152,13 +130,29 @@ bool CUsbHotplug::CreateContext() {
     eventMode = true;
   }
   usbContext = created;
-  if (!eventMode) {
-    // Devices present now are the baseline and never reported.
-    DeviceEnumeration present;
-    haveDeviceList = GetDeviceList(present);
-    deviceList = present.devices;
-  }
+  if (!eventMode) TakeBaseline();
+  runnable.ClearStop();
+  thread.start(runnable);
+  Poco::FastMutex::ScopedLock state(stateLock);
+  monitoring = true;
   return true;
+} catch (...) {
+  // Poco could not start the thread, or memory ran out.
+  ReleaseContext();
+  QLOG(QLXSdk::LOG_ERROR) << "cannot start the event thread";
+  return false;
+}
+
+bool CUsbHotplug::IsMonitoring() {
+  Poco::FastMutex::ScopedLock state(stateLock);
+  return monitoring;
+}
+
+// Poll mode: the devices present at the start are never reported.
+void CUsbHotplug::TakeBaseline() {
+  DeviceEnumeration present;
+  haveDeviceList = GetDeviceList(present);
+  deviceList = present.devices;
 }
 
 // A start from the consumer's callback: monitoring is still on, or the same
@@ -176,7 +170,7 @@ bool CUsbHotplug::StartFromCallback() {
   return true;
 }
 
-bool CUsbHotplug::StopMonitor() {
+bool CUsbHotplug::StopMonitor() try {
   if (OnEventThread()) return StopFromCallback();
   Poco::Mutex::ScopedLock control(controlLock);
   {
@@ -187,12 +181,11 @@ bool CUsbHotplug::StopMonitor() {
   runnable.RequestStop();
   WakeEventHandling();
   runnable.WakePause();
-  try {
-    thread.join();
-  } catch (...) {
-    // Poco reports a thread that was never started; nothing to wait for.
-  }
+  thread.join();
   ReleaseContext();
+  return true;
+} catch (...) {
+  QLOG(QLXSdk::LOG_ERROR) << "unexpected failure";
   return true;
 }
 

@@ -87,10 +87,10 @@ class CUsbHotplug final : public IHotplug, public QLXSdk::CSingleton<CUsbHotplug
   CallbackPair CurrentCallback();
   void Notify(UsbDeviceInfo device, bool arrived);
   bool OnEventThread() const { return Poco::Thread::current() == &thread; }
-  bool StartFromConsumer();
+  bool IsMonitoring();
+  void TakeBaseline();
   bool StartFromCallback();
   bool StopFromCallback();
-  bool CreateContext();
   void WakeEventHandling();
   void JoinFinishedThread();
   void ReleaseContext();
