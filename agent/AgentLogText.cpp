@@ -1,5 +1,7 @@
 #include "agent/AgentLogText.h"
 
+#include <algorithm>
+
 namespace qlx::agent {
 
 namespace {
@@ -12,8 +14,9 @@ std::u16string Digits(uint64_t value, unsigned base, const char* alphabet, size_
     value /= base;
   } while (value != 0);
   while (length < width) buffer[length++] = u'0';
-  return std::u16string(std::u16string(buffer, length).rbegin(),
-                        std::u16string(buffer, length).rend());
+  std::u16string digits(buffer, length);
+  std::reverse(digits.begin(), digits.end());
+  return digits;
 }
 
 }  // namespace
