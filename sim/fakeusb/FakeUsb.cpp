@@ -68,6 +68,7 @@ struct State {
   bool hotplug = true;
   int eventTimeoutMs = 60000;
   std::vector<libusb_device*> attached;   // in attachment order
+  std::vector<libusb_device*> created;    // never freed: old lists may still name them
   std::vector<libusb_context*> contexts;  // never freed: misuse stays detectable
   std::array<Failure, 3> failures{};
   std::array<unsigned, FAKEUSB_COUNTER_COUNT> counters{};
@@ -142,8 +143,8 @@ void QueueEvent(State& s, libusb_device* device, libusb_hotplug_event event) {
 
 bool AttachLocked(State& s, uint16_t vendorId, uint16_t productId, uint8_t address) {
   if (AttachedAt(s, address) != nullptr) return false;
-  // Devices are never freed: lists handed out earlier may still name them.
   auto* device = new libusb_device{vendorId, productId, address, 0};
+  s.created.push_back(device);
   s.attached.push_back(device);
   QueueEvent(s, device, LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED);
   return true;

@@ -493,3 +493,22 @@ TEST(RealLibusb, StartsAndStopsPromptly) {
   EXPECT_LT(stopMs, 1000.0);
   EXPECT_TRUE(HasRecord(LogText(), "INFO", "CUsbRunnable::run", "END >>>>>>"));
 }
+
+// ---- the fake driven by a script file alone, as a host's end-to-end run uses it ----
+
+TEST(Script, TimedArrivalAndRemovalReachTheCallback) {
+  const std::string path = ProgramFolder() + "events.txt";
+  std::ofstream(path) << "device 1111 2222 1\nat 100 attach 04b4 8613 7\nat 200 detach 7\n";
+  setenv("QLX_FAKEUSB_SCRIPT", path.c_str(), 1);
+  PluginBySlot plugin;
+  Recorder recorder;
+  plugin.SetCallback(&Recorder::Callback, &recorder);
+  ASSERT_TRUE(plugin.StartMonitor());
+  ASSERT_TRUE(recorder.WaitFor(2));
+  EXPECT_TRUE(plugin.StopMonitor());
+  const auto seen = recorder.Taken();
+  ASSERT_EQ(seen.size(), 2u);
+  EXPECT_TRUE(seen[0].Is(kVendor, kProduct, 7, 1));
+  EXPECT_TRUE(seen[1].Is(kVendor, kProduct, 7, 0));
+  EXPECT_GE(seen[1].at - seen[0].at, std::chrono::milliseconds(90));
+}

@@ -92,6 +92,7 @@ const Folder kFake{Library::Copy, FAKEUSB_PATH};
 TEST(HotplugByHost, FactoryAndFailuresOfStart) { RunEachCase("Factory.*", kFake); }
 TEST(HotplugByHost, EventMode) { RunEachCase("EventMode.*", kFake); }
 TEST(HotplugByHost, PollMode) { RunEachCase("PollMode.*", kFake); }
+TEST(HotplugByHost, ScriptFile) { RunEachCase("Script.*", kFake); }
 TEST(HotplugByHost, Stopping) { RunEachCase("BothModes/Stop.*:Stopping.*", kFake); }
 
 TEST(HotplugByHost, StoppingWithoutWakeNames) {
