@@ -36,7 +36,7 @@ void CUsbRunnable::run() {
   mutex.lock();
   for (;;) {
     owner.Poll();
-    if (!stopRequested) condition.tryWait(mutex, owner.PauseAfterPass() ? kPauseMilliseconds : 0);
+    if (!stopRequested && owner.PauseAfterPass()) condition.tryWait(mutex, kPauseMilliseconds);
     if (stopRequested) break;
     mutex.unlock();
     mutex.lock();
@@ -248,7 +248,7 @@ void CUsbHotplug::Poll() {
 }
 
 int LIBUSB_CALL CUsbHotplug::OnHotplugEvent(libusb_context*, libusb_device* device,
-                                            libusb_hotplug_event event, void* userData) {
+                                            libusb_hotplug_event event, void* userData) try {
   if (userData == nullptr || device == nullptr) return 0;
   auto* self = static_cast<CUsbHotplug*>(userData);
   const uint16_t address = self->libusb.get_device_address(device);
@@ -257,6 +257,8 @@ int LIBUSB_CALL CUsbHotplug::OnHotplugEvent(libusb_context*, libusb_device* devi
   self->Notify({descriptor.idProduct, descriptor.idVendor, address},
                event == LIBUSB_HOTPLUG_EVENT_DEVICE_ARRIVED);
   return 0;
+} catch (...) {
+  return 0;  // nothing may unwind into libusb
 }
 
 bool CUsbHotplug::GetDeviceList(DeviceEnumeration& enumeration) {
