@@ -132,15 +132,20 @@ bool CUsbHotplug::StartMonitor() try {
   usbContext = created;
   if (!eventMode) TakeBaseline();
   runnable.ClearStop();
+  SetMonitoring(true);  // before the thread runs: its first callback may stop it
   thread.start(runnable);
-  Poco::FastMutex::ScopedLock state(stateLock);
-  monitoring = true;
   return true;
 } catch (...) {
   // Poco could not start the thread, or memory ran out.
+  SetMonitoring(false);
   ReleaseContext();
   QLOG(QLXSdk::LOG_ERROR) << "cannot start the event thread";
   return false;
+}
+
+void CUsbHotplug::SetMonitoring(bool on) {
+  Poco::FastMutex::ScopedLock state(stateLock);
+  monitoring = on;
 }
 
 bool CUsbHotplug::IsMonitoring() {

@@ -88,6 +88,7 @@ class CUsbHotplug final : public IHotplug, public QLXSdk::CSingleton<CUsbHotplug
   void Notify(UsbDeviceInfo device, bool arrived);
   bool OnEventThread() const { return Poco::Thread::current() == &thread; }
   bool IsMonitoring();
+  void SetMonitoring(bool on);
   void TakeBaseline();
   bool StartFromCallback();
   bool StopFromCallback();

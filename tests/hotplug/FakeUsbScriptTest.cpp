@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <sstream>
+
 #include "sim/fakeusb/FakeUsbScript.h"
 
 using fakeusb::ParseScript;
@@ -36,4 +39,14 @@ TEST(FakeUsbScript, RejectsMalformedLinesNamingThem) {
     EXPECT_FALSE(ParseScript(std::string("hotplug on\n") + line + "\n", script, error)) << line;
     EXPECT_NE(error.find("line 2"), std::string::npos) << line << ": " << error;
   }
+}
+
+TEST(FakeUsbScript, ShippedExampleIsValid) {
+  std::ifstream file(FAKEUSB_EXAMPLE_SCRIPT);
+  std::stringstream text;
+  text << file.rdbuf();
+  Script script;
+  std::string error;
+  ASSERT_TRUE(file && ParseScript(text.str(), script, error)) << error;
+  EXPECT_EQ(script.events.size(), 2u);
 }
