@@ -36,8 +36,12 @@ ExecArgs MakeExecArgs(const std::string& program, const std::vector<std::string>
   exec.argStore.push_back(program);
   exec.argStore.insert(exec.argStore.end(), args.begin(), args.end());
   for (char** var = environ; *var != nullptr; ++var) {
+    // The system's own settings of the caller's environment stay out: each
+    // run sees only what its case sets.
     std::string entry = *var;
-    if (env.count(entry.substr(0, entry.find('='))) == 0) exec.envStore.push_back(entry);
+    std::string name = entry.substr(0, entry.find('='));
+    if (name.rfind("QLX", 0) == 0 || name == "NO_COLOR") continue;
+    if (env.count(name) == 0) exec.envStore.push_back(entry);
   }
   for (const auto& [name, value] : env) exec.envStore.push_back(name + "=" + value);
   for (auto& arg : exec.argStore) exec.argv.push_back(arg.data());
