@@ -79,14 +79,14 @@ RequestVerdict CheckRequest(const uint8_t* message, size_t size, const RpcServer
   return fault == kRpcOk ? RequestVerdict::kDispatch : RequestVerdict::kFault;
 }
 
-int SendMessage(int fd, const WireHeader& header, const uint8_t* body, size_t size) {
+int SendMessage(int fd, const WireHeader& header, const uint8_t* body, size_t size, bool dontWait) {
   iovec parts[2] = {{const_cast<WireHeader*>(&header), sizeof header},
                     {const_cast<uint8_t*>(body), size}};
   msghdr message{};
   message.msg_iov = parts;
   message.msg_iovlen = size == 0 ? 1 : 2;
   for (;;) {
-    ssize_t sent = sendmsg(fd, &message, MSG_NOSIGNAL);
+    ssize_t sent = sendmsg(fd, &message, MSG_NOSIGNAL | (dontWait ? MSG_DONTWAIT : 0));
     if (sent >= 0) return 0;
     if (errno != EINTR) return errno;
   }

@@ -3,8 +3,9 @@
 // Every call thread waits in epoll_wait on one shared set that holds the
 // listening socket, a stop event and every connection (one-shot, so one
 // thread at a time serves a connection). A readable connection is served by
-// the thread that took the event: receive, dispatch, reply, re-arm. No thread
-// ever blocks receiving from a client, so a stalled client holds none.
+// the thread that took the event: receive, dispatch, reply, re-arm. A thread
+// waits on a client only for a moment (receive timeout), and replies never
+// wait: a client that does not take its replies loses its connection.
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -40,8 +41,8 @@ namespace {
 constexpr int kMaxConnections = 1024;
 // Threads beyond the call limit, so that a "too busy" fault can always be sent.
 constexpr uint32_t kSpareThreads = 2;
-// A client that does not take its reply for this long loses the connection.
-constexpr int kSendTimeoutSeconds = 10;
+// How long a call thread waits on a connection for its next request.
+constexpr int kLingerMicroseconds = 2000;
 // After the starting process ended: time left for an orderly end.
 constexpr int kEndGraceSeconds = 5;
 
@@ -79,7 +80,7 @@ bool SendFault(int fd, const WireHeader& request, RpcStatus status) {
   header.procedure = request.procedure;
   header.status = status;
   header.iface = request.iface;
-  return SendMessage(fd, header, nullptr, 0) == 0;
+  return SendMessage(fd, header, nullptr, 0, true) == 0;
 }
 
 RpcStatus RunDispatch(Server& server, uint32_t procedure, const uint8_t* body, size_t size,
@@ -123,7 +124,7 @@ bool AnswerMessage(Server& server, int fd, const uint8_t* message, size_t size,
   header.type = kWireReply;
   header.bodySize = static_cast<uint32_t>(reply.size());
   header.status = 0;
-  return SendMessage(fd, header, reply.data(), reply.size()) == 0;
+  return SendMessage(fd, header, reply.data(), reply.size(), true) == 0;
 }
 
 bool Arm(Server& server, int fd, int operation) {
@@ -133,33 +134,45 @@ bool Arm(Server& server, int fd, int operation) {
   return epoll_ctl(server.epollFd, operation, fd, &event) == 0;
 }
 
-// Serves what a connection has to say, then re-arms it (or closes it).
-void ServeConnection(Server& server, int fd, int armOperation, uint8_t* buffer,
+// Serves a connection's requests one after the other while they come
+// quickly, then parks it in the shared set (or closes it). Waiting a moment
+// on the connection itself spares the next request of a client a hand-over
+// between threads; the receive timeout bounds what an idle client holds.
+void ServeConnection(Server& server, int fd, bool registered, uint8_t* buffer,
                      std::vector<uint8_t>& reply) {
-  ssize_t size;
-  do {
-    size = recv(fd, buffer, kRpcMaxMessage, MSG_DONTWAIT | MSG_TRUNC);
-  } while (size < 0 && errno == EINTR);
-  bool keep;
-  if (size < 0)
-    keep = errno == EAGAIN || errno == EWOULDBLOCK;
-  else if (size == 0 || static_cast<size_t>(size) > kRpcMaxMessage)
-    keep = false;
-  else
-    keep = AnswerMessage(server, fd, buffer, static_cast<size_t>(size), reply);
-  if (!keep || !Arm(server, fd, armOperation)) CloseConnection(server, fd);
+  for (;;) {
+    ssize_t size = recv(fd, buffer, kRpcMaxMessage, MSG_TRUNC);
+    if (size < 0 && errno == EINTR) continue;
+    bool idle = size < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+    if (idle && Arm(server, fd, registered ? EPOLL_CTL_MOD : EPOLL_CTL_ADD)) return;
+    if (size <= 0 || static_cast<size_t>(size) > kRpcMaxMessage ||
+        !AnswerMessage(server, fd, buffer, static_cast<size_t>(size), reply))
+      return CloseConnection(server, fd);
+  }
+}
+
+bool ArmListener(Server& server, int operation) {
+  epoll_event event{};
+  event.events = EPOLLIN | EPOLLONESHOT;
+  event.data.fd = server.listenFd;
+  return epoll_ctl(server.epollFd, operation, server.listenFd, &event) == 0;
 }
 
 bool PeerIsTrusted(int fd) {
   ucred credentials{};
   socklen_t length = sizeof credentials;
   if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0) return false;
-  return credentials.uid == geteuid() || credentials.uid == 0;
+  static const uid_t owner = geteuid();
+  return credentials.uid == owner || credentials.uid == 0;
 }
 
+// The listening socket is armed for one thread at a time: the one that
+// accepts re-arms it at once, so connections are accepted side by side
+// without waking every idle thread for each.
 void AcceptOne(Server& server, uint8_t* buffer, std::vector<uint8_t>& reply) {
   int fd = accept4(server.listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-  if (fd < 0) return;  // another thread took it, or the client gave up
+  ArmListener(server, EPOLL_CTL_MOD);
+  if (fd < 0) return;  // the client gave up
   server.connections.fetch_add(1);
   if (server.connections.load() > kMaxConnections) return CloseConnection(server, fd);
   if (!PeerIsTrusted(fd)) {
@@ -167,10 +180,10 @@ void AcceptOne(Server& server, uint8_t* buffer, std::vector<uint8_t>& reply) {
     SendFault(fd, none, kRpcAccessDenied);
     return CloseConnection(server, fd);
   }
-  timeval timeout{kSendTimeoutSeconds, 0};
-  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+  timeval receiveTimeout{0, kLingerMicroseconds};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &receiveTimeout, sizeof receiveTimeout);
   // The first request usually follows the connect at once: serve it here.
-  ServeConnection(server, fd, EPOLL_CTL_ADD, buffer, reply);
+  ServeConnection(server, fd, false, buffer, reply);
 }
 
 void CallThread(Server& server) {
@@ -185,7 +198,7 @@ void CallThread(Server& server) {
     if (event.data.fd == server.listenFd)
       AcceptOne(server, buffer.get(), reply);
     else
-      ServeConnection(server, event.data.fd, EPOLL_CTL_MOD, buffer.get(), reply);
+      ServeConnection(server, event.data.fd, true, buffer.get(), reply);
   }
 }
 
@@ -291,13 +304,10 @@ RpcStatus RpcServerListen(uint32_t minThreads, uint32_t maxCalls, bool dontWait)
     if (server.iface == nullptr || maxCalls == 0) return kRpcUnknownInterface;
     server.epollFd = epoll_create1(EPOLL_CLOEXEC);
     server.stopFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    epoll_event listenEvent{}, stopEvent{};
-    listenEvent.events = EPOLLIN;
-    listenEvent.data.fd = server.listenFd;
+    epoll_event stopEvent{};
     stopEvent.events = EPOLLIN;
     stopEvent.data.fd = server.stopFd;
-    if (server.epollFd < 0 || server.stopFd < 0 ||
-        epoll_ctl(server.epollFd, EPOLL_CTL_ADD, server.listenFd, &listenEvent) != 0 ||
+    if (server.epollFd < 0 || server.stopFd < 0 || !ArmListener(server, EPOLL_CTL_ADD) ||
         epoll_ctl(server.epollFd, EPOLL_CTL_ADD, server.stopFd, &stopEvent) != 0)
       return kRpcOutOfResources;
     server.maxCalls = maxCalls;

@@ -52,6 +52,8 @@ RequestVerdict CheckRequest(const uint8_t* message, size_t size, const RpcServer
                             WireHeader& header, RpcStatus& fault);
 
 // Sends header + body as one message, without raising SIGPIPE. 0 or errno.
-int SendMessage(int fd, const WireHeader& header, const uint8_t* body, size_t size);
+// With `dontWait`, a peer whose receive queue is full gives EAGAIN at once.
+int SendMessage(int fd, const WireHeader& header, const uint8_t* body, size_t size,
+                bool dontWait = false);
 
 }  // namespace qlx::platform::rpc_internal

@@ -1,0 +1,286 @@
+// Round trips of the agent interface, each against a floor measured in the
+// same run, printed as ratios at the end:
+//   probe / GetRobotInfo on one open binding  vs  raw local-socket ping-pong
+//     of the same message sizes (goal: at most 1.5 times);
+//   compose + bind + probe + call + free (the proxy's per-call sequence)
+//     vs  connect + one round trip + close (goal: at most 2 times).
+// The server is bench_fake_agent (the run time with buffer-touching
+// handlers); "Agent_" benchmarks use the real Kestrane.exe with the
+// simulator and its logging, for information.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "agent/AgentRpc.h"
+
+using namespace qlx::platform;
+
+namespace {
+
+constexpr size_t kHeader = 40;
+constexpr size_t kProbeRequest = kHeader, kProbeReply = kHeader + 4;
+constexpr size_t kInfoRequest = kHeader + 4, kInfoReply = kHeader + 4 + sizeof(RobotInfo) + 4;
+
+// ------------------------------------------------------------ servers --
+
+struct Server {
+  pid_t pid = -1;
+  int stdinWrite = -1;
+  std::u16string endpoint;
+};
+
+Server Start(const std::string& program) {
+  Server server;
+  int pipeEnds[2];
+  if (pipe2(pipeEnds, O_CLOEXEC) != 0) return server;
+  server.pid = fork();
+  if (server.pid == 0) {
+    dup2(pipeEnds[0], 0);
+    int null = open("/dev/null", O_RDWR);
+    dup2(null, 1);
+    dup2(null, 2);
+    execl(program.c_str(), program.c_str(), nullptr);
+    _exit(127);
+  }
+  close(pipeEnds[0]);
+  server.stdinWrite = pipeEnds[1];
+  std::string name = "PTRobotRpc" + std::to_string(server.pid);
+  server.endpoint.assign(name.begin(), name.end());
+  for (int attempt = 0; attempt < 500; ++attempt) {
+    char16_t* text = nullptr;
+    RpcBinding binding = nullptr;
+    RpcComposeStringBinding(u"ncalrpc", server.endpoint.c_str(), &text);
+    RpcBindingFromString(text, &binding);
+    bool answered = false;
+    try {
+      RPC_Probe(binding);
+      answered = true;
+    } catch (const RpcException&) {
+    }
+    RpcFreeBinding(&binding);
+    RpcFreeString(&text);
+    if (answered) break;
+    usleep(10000);
+  }
+  return server;
+}
+
+void Stop(Server& server) {
+  if (server.pid <= 0) return;
+  kill(server.pid, SIGKILL);
+  waitpid(server.pid, nullptr, 0);
+  close(server.stdinWrite);
+  RpcRemoveEndpoint(server.endpoint.c_str());
+}
+
+Server& FakeAgent() {
+  static Server server = Start(std::string(QLX_BENCH_DIR) + "/bench_fake_agent");
+  return server;
+}
+
+Server& RealAgent() {
+  static Server server = Start(std::string(QLX_BIN_DIR) + "/Kestrane.exe");
+  return server;
+}
+
+RpcBinding Bind(const std::u16string& endpoint, char16_t** text) {
+  RpcBinding binding = nullptr;
+  RpcComposeStringBinding(u"ncalrpc", endpoint.c_str(), text);
+  RpcBindingFromString(*text, &binding);
+  return binding;
+}
+
+// Raw floor: a thread that answers each message with `replySize` bytes.
+class EchoServer {
+ public:
+  explicit EchoServer(size_t replySize) : replySize_(replySize) {
+    path_ = "/tmp/qlx-bench-floor-" + std::to_string(getpid()) + "-" + std::to_string(replySize);
+    unlink(path_.c_str());
+    listenFd_ = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    sockaddr_un address = Address();
+    bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    listen(listenFd_, 128);
+    thread_ = std::thread([this] { Serve(); });
+  }
+  ~EchoServer() {
+    shutdown(listenFd_, SHUT_RDWR);
+    close(listenFd_);
+    thread_.detach();
+    unlink(path_.c_str());
+  }
+  sockaddr_un Address() const {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path_.c_str(), sizeof address.sun_path - 1);
+    return address;
+  }
+  int Connect() const {
+    int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    sockaddr_un address = Address();
+    connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    return fd;
+  }
+
+ private:
+  void Serve() {
+    std::vector<uint8_t> buffer(65536), reply(replySize_);
+    for (;;) {
+      int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+      if (fd < 0) return;
+      while (recv(fd, buffer.data(), buffer.size(), 0) > 0)
+        send(fd, reply.data(), reply.size(), MSG_NOSIGNAL);
+      close(fd);
+    }
+  }
+  size_t replySize_;
+  std::string path_;
+  int listenFd_;
+  std::thread thread_;
+};
+
+void RoundTrip(int fd, const std::vector<uint8_t>& request, std::vector<uint8_t>& buffer) {
+  send(fd, request.data(), request.size(), MSG_NOSIGNAL);
+  recv(fd, buffer.data(), buffer.size(), 0);
+}
+
+// ------------------------------------------------------------ floors --
+
+void BM_Floor_PingPong(benchmark::State& state) {
+  EchoServer server(static_cast<size_t>(state.range(1)));
+  int fd = server.Connect();
+  std::vector<uint8_t> request(static_cast<size_t>(state.range(0))), buffer(65536);
+  for (auto _ : state) RoundTrip(fd, request, buffer);
+  close(fd);
+}
+BENCHMARK(BM_Floor_PingPong)->Repetitions(5)->Args({kProbeRequest, kProbeReply})->Args({kInfoRequest, kInfoReply});
+
+void BM_Floor_ConnectRoundTripClose(benchmark::State& state) {
+  EchoServer server(kInfoReply);
+  std::vector<uint8_t> request(kInfoRequest), buffer(65536);
+  for (auto _ : state) {
+    int fd = server.Connect();
+    RoundTrip(fd, request, buffer);
+    close(fd);
+  }
+}
+BENCHMARK(BM_Floor_ConnectRoundTripClose)->Repetitions(5);
+
+// ------------------------------------------------------------ the run time --
+
+void OpenBindingProbe(benchmark::State& state, Server& server) {
+  char16_t* text = nullptr;
+  RpcBinding binding = Bind(server.endpoint, &text);
+  for (auto _ : state) benchmark::DoNotOptimize(RPC_Probe(binding));
+  RpcFreeBinding(&binding);
+  RpcFreeString(&text);
+}
+
+void OpenBindingGetRobotInfo(benchmark::State& state, Server& server) {
+  char16_t* text = nullptr;
+  RpcBinding binding = Bind(server.endpoint, &text);
+  RobotInfo info;
+  for (auto _ : state) benchmark::DoNotOptimize(RPC_PTRobot_GetRobotInfo(binding, 1, &info));
+  RpcFreeBinding(&binding);
+  RpcFreeString(&text);
+}
+
+void ComposedCall(benchmark::State& state, Server& server) {
+  RobotInfo info;
+  for (auto _ : state) {
+    char16_t* text = nullptr;
+    RpcBinding binding = Bind(server.endpoint, &text);
+    RPC_Probe(binding);
+    benchmark::DoNotOptimize(RPC_PTRobot_GetRobotInfo(binding, 1, &info));
+    RpcFreeBinding(&binding);
+    RpcFreeString(&text);
+  }
+}
+
+// The first round trip alone: what a connection costs the run time.
+void BM_ComposedProbe(benchmark::State& state) {
+  for (auto _ : state) {
+    char16_t* text = nullptr;
+    RpcBinding binding = Bind(FakeAgent().endpoint, &text);
+    benchmark::DoNotOptimize(RPC_Probe(binding));
+    RpcFreeBinding(&binding);
+    RpcFreeString(&text);
+  }
+}
+BENCHMARK(BM_ComposedProbe)->Repetitions(5);
+
+void BM_OpenBinding_Probe(benchmark::State& s) { OpenBindingProbe(s, FakeAgent()); }
+void BM_OpenBinding_GetRobotInfo(benchmark::State& s) { OpenBindingGetRobotInfo(s, FakeAgent()); }
+void BM_ComposedCall(benchmark::State& s) { ComposedCall(s, FakeAgent()); }
+void BM_Agent_OpenBinding_GetRobotInfo(benchmark::State& s) {
+  OpenBindingGetRobotInfo(s, RealAgent());
+}
+void BM_Agent_ComposedCall(benchmark::State& s) { ComposedCall(s, RealAgent()); }
+BENCHMARK(BM_OpenBinding_Probe)->Repetitions(5);
+BENCHMARK(BM_OpenBinding_GetRobotInfo)->Repetitions(5);
+BENCHMARK(BM_ComposedCall)->Repetitions(5);
+BENCHMARK(BM_Agent_OpenBinding_GetRobotInfo)->Repetitions(5);
+BENCHMARK(BM_Agent_ComposedCall)->Repetitions(5);
+
+// Keeps each benchmark's best time per iteration over its repetitions: the
+// machine may be shared, and the best run is the least disturbed one.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const auto& run : runs) {
+      if (run.run_type != Run::RT_Iteration) continue;
+      std::string name = run.run_name.function_name;
+      if (!run.run_name.args.empty()) name += "/" + run.run_name.args;
+      double time = run.GetAdjustedRealTime();
+      auto known = times.find(name);
+      if (known == times.end() || time < known->second) times[name] = time;
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+  std::map<std::string, double> times;
+};
+
+void PrintRatio(const RatioReporter& reporter, const char* what, const std::string& measured,
+                const std::string& floor, double goal) {
+  auto m = reporter.times.find(measured), f = reporter.times.find(floor);
+  if (m == reporter.times.end() || f == reporter.times.end() || f->second <= 0) return;
+  double ratio = m->second / f->second;
+  std::printf("%-44s %6.2f x floor (goal <= %.1f) %s\n", what, ratio, goal,
+              ratio <= goal ? "ok" : "MISSED");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  const std::string probeFloor =
+      "BM_Floor_PingPong/" + std::to_string(kProbeRequest) + "/" + std::to_string(kProbeReply);
+  const std::string infoFloor =
+      "BM_Floor_PingPong/" + std::to_string(kInfoRequest) + "/" + std::to_string(kInfoReply);
+  std::printf("\n");
+  PrintRatio(reporter, "probe, open binding", "BM_OpenBinding_Probe", probeFloor, 1.5);
+  PrintRatio(reporter, "GetRobotInfo, open binding", "BM_OpenBinding_GetRobotInfo", infoFloor, 1.5);
+  PrintRatio(reporter, "compose+bind+probe+call+free", "BM_ComposedCall",
+             "BM_Floor_ConnectRoundTripClose", 2.0);
+  PrintRatio(reporter, "compose+bind+probe+free (one round trip)", "BM_ComposedProbe",
+             "BM_Floor_ConnectRoundTripClose", 2.0);
+  PrintRatio(reporter, "real agent: GetRobotInfo, open binding",
+             "BM_Agent_OpenBinding_GetRobotInfo", infoFloor, 1.5);
+  PrintRatio(reporter, "real agent: composed call", "BM_Agent_ComposedCall",
+             "BM_Floor_ConnectRoundTripClose", 2.0);
+  Stop(FakeAgent());
+  Stop(RealAgent());
+  return 0;
+}
