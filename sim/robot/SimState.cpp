@@ -1,20 +1,43 @@
 #include "sim/robot/SimState.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+
 #include "platform/text.h"
 #include "sim/robot/SimRobot.h"
 
 namespace qlx::sim {
 namespace {
 
-std::u16string SerialOf(int robot, int drive, char letter) {
-  char text[32];
-  std::snprintf(text, sizeof text, "QXS%02d%c%04d", robot, letter, 1000 + 37 * drive + robot);
-  return qlx::platform::Utf8ToUtf16(text);
+constexpr int kFlashSlots = 10;  // columns and rows the flash memory holds
+
+// Copies `text` into a fixed field of `capacity` code units, zero-terminated.
+void CopyText(char16_t* field, size_t capacity, const std::u16string& text) {
+  const size_t length = std::min(text.size(), capacity - 1);
+  std::copy_n(text.data(), length, field);
+  field[length] = u'\0';
 }
+
+template <size_t N>
+void CopyText(char16_t (&field)[N], const std::u16string& text) {
+  CopyText(field, N, text);
+}
+
+std::u16string Utf16(const std::string& text) { return qlx::platform::Utf8ToUtf16(text); }
 
 bool IsBin(int32_t location) {
   return location == kLocationInputBin || location == kLocationOutputBin ||
          location == kLocationRejectBin;
+}
+
+// Debug files of the library: one line each time debugging is set up.
+void TouchDebugFile(const char16_t* path, const std::string& line) {
+  if (path == nullptr || *path == u'\0') return;
+  std::string name = qlx::platform::Utf16ToUtf8(path);
+  std::replace(name.begin(), name.end(), '\\', '/');
+  std::ofstream(name, std::ios::app) << line << "\n";
 }
 
 }  // namespace
@@ -22,101 +45,590 @@ bool IsBin(int32_t location) {
 SimWorld::SimWorld(const SimConfig& config) : config_(config) {
   for (int r = 0; r < config.robots; ++r) {
     SimRobotUnit robot;
-    robot.handle = RobotHandle(r);
+    robot.index = r;
+    robot.handle = config.robotHandles.empty() ? RobotHandle(r) : config.robotHandles[r];
     robot.inputBlanks = config.inputDiscs;
-    for (int d = 0; d < config.drives; ++d) {
+    std::vector<int32_t> handles;
+    if (config.driveLists.empty()) {
+      for (int d = 0; d < config.drives; ++d) handles.push_back(DriveHandle(r, d, config.drives));
+    } else if (config.driveLists.count(robot.handle)) {
+      handles = config.driveLists.at(robot.handle);
+    }
+    for (size_t d = 0; d < handles.size(); ++d) {
       SimDrive drive;
-      drive.handle = DriveHandle(r, d, config.drives);
-      drive.letter = DriveLetter(r, d, config.drives);
-      drive.serial = SerialOf(r, d, drive.letter);
+      drive.handle = handles[d];
+      drive.letter = static_cast<char>(handles[d] & 0xff);
+      drive.position = static_cast<int>(d);
+      drive.row = drive.position;
+      drive.serial = DriveSerial(r, static_cast<int>(d), drive.letter);
       robot.drives.push_back(drive);
     }
+    robot.flashReads.assign(kFlashSlots, 0);
     robots_.push_back(robot);
-    flashReads_.emplace_back(config.drives + 1, 0);
   }
 }
 
-SimRobotUnit* SimWorld::FindRobot(int32_t handle) {
-  for (auto& robot : robots_) {
-    if (robot.handle == handle) return &robot;
-  }
-  return nullptr;
+uint32_t SimWorld::Initialize() {
+  std::lock_guard<std::mutex> hold(lock_);
+  initialized_ = config_.initResult == 0;
+  return config_.initResult;
 }
 
-SimDrive* SimWorld::FindDrive(SimRobotUnit& robot, int32_t handle) {
-  for (auto& drive : robot.drives) {
-    if (drive.handle == handle) return &drive;
-  }
-  return nullptr;
+uint32_t SimWorld::Destroy() {
+  std::lock_guard<std::mutex> hold(lock_);
+  initialized_ = false;
+  return 0;
 }
 
-SimDrive* SimWorld::FindAnyDrive(int32_t handle, SimRobotUnit** owner) {
-  for (auto& robot : robots_) {
-    if (SimDrive* drive = FindDrive(robot, handle)) {
-      if (owner) *owner = &robot;
-      return drive;
+uint32_t SimWorld::SetupDebugging(const char16_t* dbgFile, int32_t level,
+                                  const char16_t* traceFile) {
+  TouchDebugFile(dbgFile, "PTRobot simulator debug log, level " + std::to_string(level));
+  TouchDebugFile(traceFile, "PTRobot simulator trace");
+  return 0;
+}
+
+uint32_t SimWorld::SetApplicationID(int32_t) { return 0; }
+
+uint32_t SimWorld::SetOpenCloseFunction(PTOpenCloseFunction function) {
+  std::lock_guard<std::mutex> hold(lock_);
+  openClose_ = function;
+  return 0;
+}
+
+uint32_t SimWorld::Robot(int32_t handle, SimRobotUnit*& robot) {
+  if (!initialized_) return kErrNotInitialized;
+  for (auto& unit : robots_) {
+    if (unit.handle == handle) {
+      robot = &unit;
+      return 0;
     }
   }
-  return nullptr;
+  return kErrInvalidRobot;
 }
 
-uint32_t SimWorld::Take(SimRobotUnit& robot, int32_t location, Disc& disc) {
-  switch (location) {
-    case kLocationInputBin:
-      if (!robot.input.empty()) {
-        disc = robot.input.back();
-        robot.input.pop_back();
+uint32_t SimWorld::RobotDrive(int32_t robotHandle, int32_t driveHandle, SimRobotUnit*& robot,
+                              SimDrive*& drive) {
+  if (const uint32_t error = Robot(robotHandle, robot)) return error;
+  for (auto& unit : robot->drives) {
+    if (unit.handle == driveHandle) {
+      drive = &unit;
+      return 0;
+    }
+  }
+  return kErrInvalidDrive;
+}
+
+uint32_t SimWorld::AnyDrive(int32_t handle, SimRobotUnit*& robot, SimDrive*& drive) {
+  if (!initialized_) return kErrNotInitialized;
+  for (auto& unit : robots_) {
+    for (auto& candidate : unit.drives) {
+      if (candidate.handle == handle) {
+        robot = &unit;
+        drive = &candidate;
         return 0;
       }
-      if (robot.inputBlanks == 0) return kErrNoDiscAtSource;
-      --robot.inputBlanks;
-      disc = Disc{NextDiscId(), {}};
-      return 0;
-    case kLocationOutputBin:
-    case kLocationRejectBin: {
-      auto& bin = location == kLocationOutputBin ? robot.output : robot.reject;
-      if (bin.empty()) return kErrNoDiscAtSource;
-      disc = bin.back();
-      bin.pop_back();
-      return 0;
     }
+  }
+  return kErrInvalidDrive;
+}
+
+uint32_t SimWorld::EnumRobots(int32_t* robots, int32_t* count) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (robots == nullptr || count == nullptr) return kErrInvalidArgument;
+  if (!initialized_) return kErrNotInitialized;
+  if (enumerations_ < config_.enumRobotsFailures) {
+    ++enumerations_;
+    *count = 0;
+    return kErrEnumFailed;
+  }
+  const auto found = static_cast<int32_t>(robots_.size());
+  if (*count < found) {
+    *count = found;
+    return kErrBufferTooSmall;
+  }
+  for (int32_t i = 0; i < found; ++i) robots[i] = robots_[static_cast<size_t>(i)].handle;
+  *count = found;
+  return 0;
+}
+
+uint32_t SimWorld::EnumDrives(int32_t robotHandle, int32_t* drives, int32_t* count) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (drives == nullptr || count == nullptr) return kErrInvalidArgument;
+  SimRobotUnit* robot = nullptr;
+  if (const uint32_t error = Robot(robotHandle, robot)) return error;
+  const auto found = static_cast<int32_t>(robot->drives.size());
+  if (*count < found) {
+    *count = found;
+    return kErrBufferTooSmall;
+  }
+  for (int32_t i = 0; i < found; ++i) drives[i] = robot->drives[static_cast<size_t>(i)].handle;
+  *count = found;
+  return 0;
+}
+
+uint32_t SimWorld::EnumDrivesWithList(int32_t robotHandle, int32_t* drives, int32_t* count,
+                                      char16_t* list, int32_t listLength) {
+  if (list == nullptr || listLength <= 0) return kErrInvalidArgument;
+  if (const uint32_t error = EnumDrives(robotHandle, drives, count)) return error;
+  std::u16string letters;  // "D,E"
+  for (int32_t i = 0; i < *count; ++i) {
+    if (i) letters += u',';
+    letters += static_cast<char16_t>(drives[i] & 0xff);
+  }
+  if (letters.size() >= static_cast<size_t>(listLength)) return kErrBufferTooSmall;
+  CopyText(list, static_cast<size_t>(listLength), letters);
+  return 0;
+}
+
+uint32_t SimWorld::SetRoboticDrive(int32_t robotHandle, int32_t driveHandle, int32_t column,
+                                   int32_t row) {
+  std::lock_guard<std::mutex> hold(lock_);
+  SimRobotUnit* robot = nullptr;
+  SimDrive* drive = nullptr;
+  if (const uint32_t error = RobotDrive(robotHandle, driveHandle, robot, drive)) return error;
+  if (column < 0 || column >= kFlashSlots || row < 0 || row >= kFlashSlots) {
+    return kErrInvalidPosition;
+  }
+  drive->column = column;
+  drive->row = row;
+  return 0;
+}
+
+uint32_t SimWorld::SetRoboticDriveWithoutEnum(int32_t robotHandle, int32_t driveHandle,
+                                              const char16_t* serial, int32_t column, int32_t row) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (serial == nullptr) return kErrInvalidArgument;
+  SimRobotUnit* robot = nullptr;
+  SimDrive* drive = nullptr;
+  if (const uint32_t error = RobotDrive(robotHandle, driveHandle, robot, drive)) return error;
+  if (column < 0 || column >= kFlashSlots || row < 0 || row >= kFlashSlots) {
+    return kErrInvalidPosition;
+  }
+  drive->assignedSerial = serial;
+  drive->column = column;
+  drive->row = row;
+  return 0;
+}
+
+uint32_t SimWorld::GetDriveSerialFromFlash(int32_t robotHandle, int32_t column, int32_t row,
+                                           char16_t* serial) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (serial == nullptr) return kErrInvalidArgument;
+  SimRobotUnit* robot = nullptr;
+  if (const uint32_t error = Robot(robotHandle, robot)) return error;
+  if (column < 0 || column >= kFlashSlots || row < 0 || row >= kFlashSlots) {
+    return kErrInvalidPosition;
+  }
+  std::u16string found;
+  // The flash numbers the rows of each pair the other way round.
+  const int position = row ^ 1;
+  int& reads = robot->flashReads[static_cast<size_t>(row)];
+  if (column == 0 && position < static_cast<int>(robot->drives.size()) &&
+      ++reads > config_.serialReads) {
+    found = robot->drives[static_cast<size_t>(position)].serial;
+  }
+  CopyText(serial, kSerialCapacity, found);
+  return 0;
+}
+
+uint32_t SimWorld::SetRobotOptions(int32_t robotHandle, int32_t options) {
+  std::lock_guard<std::mutex> hold(lock_);
+  SimRobotUnit* robot = nullptr;
+  if (const uint32_t error = Robot(robotHandle, robot)) return error;
+  robot->options = options;
+  return 0;
+}
+
+uint32_t SimWorld::GetRobotOptions(int32_t robotHandle, int32_t* options) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (options == nullptr) return kErrInvalidArgument;
+  SimRobotUnit* robot = nullptr;
+  if (const uint32_t error = Robot(robotHandle, robot)) return error;
+  *options = robot->options;
+  return 0;
+}
+
+uint32_t SimWorld::GetDriveInfo(int32_t driveHandle, DrvInfo* info) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (info == nullptr) return kErrInvalidArgument;
+  SimRobotUnit* robot = nullptr;
+  SimDrive* drive = nullptr;
+  if (const uint32_t error = AnyDrive(driveHandle, robot, drive)) return error;
+  std::memset(info, 0, sizeof *info);
+  info->hDrive = drive->handle;
+  CopyText(info->Description, Utf16(std::string("QLX SIM DVDRW-24X (") + drive->letter + ":)"));
+  CopyText(info->Firmware, u"1.07");
+  CopyText(info->Serial, drive->serial);
+  info->DriveType = kDriveTypeDvdRecorder;
+  info->Column = drive->column;
+  info->Row = drive->row;
+  return 0;
+}
+
+uint32_t SimWorld::GetDriveInfo2(int32_t driveHandle, DrvInfo2* info) {
+  if (info == nullptr) return kErrInvalidArgument;
+  if (const uint32_t error = GetDriveInfo(driveHandle, &info->Info)) return error;
+  std::lock_guard<std::mutex> hold(lock_);
+  SimRobotUnit* robot = nullptr;
+  SimDrive* drive = nullptr;
+  if (const uint32_t error = AnyDrive(driveHandle, robot, drive)) return error;
+  std::memset(info->Extra, 0, sizeof info->Extra);
+  CopyText(info->Extra, drive->occupied ? u"Disc loaded" : u"Empty");
+  return 0;
+}
+
+uint32_t SimWorld::GetRobotInfo(int32_t robotHandle, RobotInfo* info) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (info == nullptr) return kErrInvalidArgument;
+  SimRobotUnit* robot = nullptr;
+  if (const uint32_t error = Robot(robotHandle, robot)) return error;
+  std::memset(info, 0, sizeof *info);
+  info->hRobot = robot->handle;
+  CopyText(info->Model, u"QLX Disc Publisher SIM-4");
+  info->RobotType = kRobotTypeSim;
+  info->NumDrives = static_cast<int32_t>(robot->drives.size());
+  info->NumBins = 3;
+  info->NumPrinters = 1;
+  info->DriveColumns = 1;
+  info->DriveRows = info->NumDrives;
+  CopyText(info->Firmware, u"SIM 2.10");
+  info->Capabilities = kCapabilityPrinter | kCapabilityRejectBin;
+  info->Options = robot->options;
+  for (size_t i = 0; i < robot->drives.size() && i < 10; ++i) {
+    info->Drives[i] = robot->drives[i].handle;
+  }
+  info->PrinterType = 1;
+  return 0;
+}
+
+uint32_t SimWorld::GetRobotInfo2(int32_t robotHandle, RobotInfo2* info) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (info == nullptr) return kErrInvalidArgument;
+  SimRobotUnit* robot = nullptr;
+  if (const uint32_t error = Robot(robotHandle, robot)) return error;
+  std::memset(info, 0, sizeof *info);
+  info->hRobot = robot->handle;
+  info->Values8[0] = static_cast<int32_t>(robot->drives.size());
+  info->Values8[1] = 3;  // bins
+  info->Values8[2] = 1;  // printers
+  info->Values8[3] = config_.inputDiscs;
+  info->Values8[4] = config_.binCapacity;
+  info->Fields[0] = kRobotTypeSim;
+  info->Fields[1] = robot->options;
+  return 0;
+}
+
+uint32_t SimWorld::GetRobotStatus(int32_t robotHandle, RobotStatus* status) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (status == nullptr) return kErrInvalidArgument;
+  SimRobotUnit* robot = nullptr;
+  if (const uint32_t error = Robot(robotHandle, robot)) return error;
+  std::memset(status, 0, sizeof *status);
+  status->SystemState = kSystemStateIdle;
+  status->InputBinCount = robot->inputBlanks + static_cast<int32_t>(robot->input.size());
+  status->OutputBinCount = static_cast<int32_t>(robot->output.size());
+  status->PrinterState = 0;
+  status->DiscInPrinter = robot->printerOccupied ? 1 : 0;
+  return 0;
+}
+
+uint32_t SimWorld::GetRobotStatus2(int32_t robotHandle, RobotStatus2* status) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (status == nullptr) return kErrInvalidArgument;
+  SimRobotUnit* robot = nullptr;
+  if (const uint32_t error = Robot(robotHandle, robot)) return error;
+  std::memset(status, 0, sizeof *status);
+  status->SystemState = kSystemStateIdle;
+  status->BinsA[0] = robot->inputBlanks + static_cast<int32_t>(robot->input.size());
+  status->BinsA[1] = static_cast<int32_t>(robot->output.size());
+  status->BinsA[2] = static_cast<int32_t>(robot->reject.size());
+  status->BinsB[0] = config_.inputDiscs;
+  status->BinsB[1] = config_.binCapacity;
+  status->BinsB[2] = config_.binCapacity;
+  status->Flags[0] = robot->printerOccupied ? 'P' : '-';
+  status->Values6[0] = robot->printed;
+  status->Values6[1] = robot->lastAction;
+  return 0;
+}
+
+uint32_t SimWorld::GetManufactureInfo(int32_t robotHandle, ManufactureInfo* info) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (info == nullptr) return kErrInvalidArgument;
+  SimRobotUnit* robot = nullptr;
+  if (const uint32_t error = Robot(robotHandle, robot)) return error;
+  std::memset(info, 0, sizeof *info);
+  char serial[16];
+  std::snprintf(serial, sizeof serial, "QXR%07d", robot->index + 1);
+  CopyText(info->SerialNumber, Utf16(serial));
+  CopyText(info->ManufactureDate, u"2024-03-18");
+  for (int i = 0; i < 20; ++i) info->Values[i] = i == 0 ? robot->index + 1 : 0;
+  return 0;
+}
+
+uint32_t SimWorld::GetMediaInfo(int32_t robotHandle, DiscInfo* info) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (info == nullptr) return kErrInvalidArgument;
+  SimRobotUnit* robot = nullptr;
+  if (const uint32_t error = Robot(robotHandle, robot)) return error;
+  std::memset(info, 0, sizeof *info);
+  CopyText(info->MediaType, u"DVD-R");
+  CopyText(info->Manufacturer, u"QLX Media");
+  return 0;
+}
+
+uint32_t SimWorld::CanTake(const SimRobotUnit& robot, int32_t location) const {
+  switch (location) {
+    case kLocationInputBin:
+      return robot.input.empty() && robot.inputBlanks == 0 ? kErrNoDiscAtSource : 0;
+    case kLocationOutputBin:
+      return robot.output.empty() ? kErrNoDiscAtSource : 0;
+    case kLocationRejectBin:
+      return robot.reject.empty() ? kErrNoDiscAtSource : 0;
     case kLocationPrinter:
-      if (!robot.printerOccupied) return kErrNoDiscAtSource;
-      disc = robot.printer;
-      robot.printerOccupied = false;
-      return 0;
+      return robot.printerOccupied ? 0 : kErrNoDiscAtSource;
     default:
       return kErrInvalidLocation;
   }
 }
 
-uint32_t SimWorld::CanPut(SimRobotUnit& robot, int32_t location) const {
+uint32_t SimWorld::CanPut(const SimRobotUnit& robot, int32_t location) const {
   const auto capacity = static_cast<size_t>(config_.binCapacity);
-  if (location == kLocationPrinter) return robot.printerOccupied ? kErrTargetOccupied : 0;
-  if (!IsBin(location)) return kErrInvalidLocation;
-  if (location == kLocationOutputBin && robot.output.size() >= capacity) return kErrBinFull;
-  if (location == kLocationRejectBin && robot.reject.size() >= capacity) return kErrBinFull;
-  return 0;
+  switch (location) {
+    case kLocationInputBin:
+      return robot.inputBlanks + robot.input.size() >=
+                     std::max<size_t>(capacity, config_.inputDiscs)
+                 ? kErrBinFull
+                 : 0;
+    case kLocationOutputBin:
+      return robot.output.size() >= capacity ? kErrBinFull : 0;
+    case kLocationRejectBin:
+      return robot.reject.size() >= capacity ? kErrBinFull : 0;
+    case kLocationPrinter:
+      return robot.printerOccupied ? kErrTargetOccupied : 0;
+    default:
+      return kErrInvalidLocation;
+  }
+}
+
+Disc SimWorld::Take(SimRobotUnit& robot, int32_t location) {
+  Disc disc;
+  if (location == kLocationPrinter) {
+    robot.printerOccupied = false;
+    return robot.printer;
+  }
+  if (location == kLocationInputBin && robot.input.empty()) {
+    --robot.inputBlanks;
+    disc.id = ++lastDiscId_;
+    return disc;
+  }
+  auto& bin = location == kLocationInputBin    ? robot.input
+              : location == kLocationOutputBin ? robot.output
+                                               : robot.reject;
+  disc = bin.back();
+  bin.pop_back();
+  return disc;
 }
 
 void SimWorld::Put(SimRobotUnit& robot, int32_t location, const Disc& disc) {
   if (location == kLocationPrinter) {
     robot.printer = disc;
     robot.printerOccupied = true;
-  } else if (location == kLocationInputBin) {
-    robot.input.push_back(disc);
-  } else {
-    (location == kLocationOutputBin ? robot.output : robot.reject).push_back(disc);
+    return;
   }
+  auto& bin = location == kLocationInputBin    ? robot.input
+              : location == kLocationOutputBin ? robot.output
+                                               : robot.reject;
+  bin.push_back(disc);
 }
 
-std::u16string SimWorld::ReadFlashSerial(SimRobotUnit& robot, int32_t column, int32_t flashRow) {
-  const int row = flashRow ^ 1;
-  if (column != 0 || row < 0 || row >= static_cast<int>(robot.drives.size())) return {};
-  const auto index = static_cast<size_t>(&robot - robots_.data());
-  int& reads = flashReads_[index][static_cast<size_t>(row)];
-  if (++reads <= config_.serialReads) return {};
-  return robot.drives[static_cast<size_t>(row)].serial;
+uint32_t SimWorld::LoadDrive(int32_t robotHandle, int32_t driveHandle, int32_t from,
+                             int32_t clearDrive) {
+  std::lock_guard<std::mutex> hold(lock_);
+  SimRobotUnit* robot = nullptr;
+  SimDrive* drive = nullptr;
+  if (const uint32_t error = RobotDrive(robotHandle, driveHandle, robot, drive)) return error;
+  if (!IsBin(from)) return kErrInvalidLocation;
+  if (const uint32_t error = CanTake(*robot, from)) return error;
+  if (drive->occupied) {
+    // Clearing the drive first sends its disc to the reject bin.
+    if (clearDrive == 0) return kErrTargetOccupied;
+    if (const uint32_t error = CanPut(*robot, kLocationRejectBin)) return error;
+    Put(*robot, kLocationRejectBin, drive->disc);
+    drive->occupied = false;
+  }
+  drive->disc = Take(*robot, from);
+  drive->occupied = true;
+  drive->trayOpen = false;
+  return 0;
+}
+
+uint32_t SimWorld::UnLoadDrive(int32_t robotHandle, int32_t driveHandle, int32_t to) {
+  std::lock_guard<std::mutex> hold(lock_);
+  SimRobotUnit* robot = nullptr;
+  SimDrive* drive = nullptr;
+  if (const uint32_t error = RobotDrive(robotHandle, driveHandle, robot, drive)) return error;
+  if (!IsBin(to) && to != kLocationPrinter) return kErrInvalidLocation;
+  if (!drive->occupied) return kErrNoDiscAtSource;
+  if (const uint32_t error = CanPut(*robot, to)) return error;
+  Put(*robot, to, drive->disc);
+  drive->occupied = false;
+  drive->trayOpen = false;
+  return 0;
+}
+
+uint32_t SimWorld::LoadPrinter(int32_t robotHandle, int32_t from) {
+  std::lock_guard<std::mutex> hold(lock_);
+  SimRobotUnit* robot = nullptr;
+  if (const uint32_t error = Robot(robotHandle, robot)) return error;
+  if (!IsBin(from)) return kErrInvalidLocation;
+  if (const uint32_t error = CanTake(*robot, from)) return error;
+  if (const uint32_t error = CanPut(*robot, kLocationPrinter)) return error;
+  Put(*robot, kLocationPrinter, Take(*robot, from));
+  return 0;
+}
+
+uint32_t SimWorld::LoadPrinterFromDrive(int32_t robotHandle, int32_t driveHandle) {
+  std::lock_guard<std::mutex> hold(lock_);
+  SimRobotUnit* robot = nullptr;
+  SimDrive* drive = nullptr;
+  if (const uint32_t error = RobotDrive(robotHandle, driveHandle, robot, drive)) return error;
+  if (!drive->occupied) return kErrNoDiscAtSource;
+  if (const uint32_t error = CanPut(*robot, kLocationPrinter)) return error;
+  Put(*robot, kLocationPrinter, drive->disc);
+  drive->occupied = false;
+  return 0;
+}
+
+uint32_t SimWorld::UnLoadPrinter(int32_t robotHandle, int32_t to) {
+  std::lock_guard<std::mutex> hold(lock_);
+  SimRobotUnit* robot = nullptr;
+  if (const uint32_t error = Robot(robotHandle, robot)) return error;
+  if (!IsBin(to)) return kErrInvalidLocation;
+  if (const uint32_t error = CanTake(*robot, kLocationPrinter)) return error;
+  if (const uint32_t error = CanPut(*robot, to)) return error;
+  Put(*robot, to, Take(*robot, kLocationPrinter));
+  return 0;
+}
+
+uint32_t SimWorld::MoveDiscBetweenLocations(int32_t robotHandle, int32_t from, int32_t to) {
+  std::lock_guard<std::mutex> hold(lock_);
+  SimRobotUnit* robot = nullptr;
+  if (const uint32_t error = Robot(robotHandle, robot)) return error;
+  if (from == to) return kErrInvalidLocation;
+  if (const uint32_t error = CanTake(*robot, from)) return error;
+  if (const uint32_t error = CanPut(*robot, to)) return error;
+  Put(*robot, to, Take(*robot, from));
+  return 0;
+}
+
+uint32_t SimWorld::OpenCloseDrive(int32_t driveHandle, int32_t open) {
+  PTOpenCloseFunction tray = nullptr;
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    SimRobotUnit* robot = nullptr;
+    SimDrive* drive = nullptr;
+    if (const uint32_t error = AnyDrive(driveHandle, robot, drive)) return error;
+    drive->trayOpen = open != 0;
+    tray = openClose_;
+  }
+  // The application's own tray routine, when it gave one, moves the tray.
+  if (tray != nullptr) tray(driveHandle, open != 0 ? 1 : 0);
+  return 0;
+}
+
+uint32_t SimWorld::SetPrintCopies(int32_t robotHandle, int32_t copies) {
+  std::lock_guard<std::mutex> hold(lock_);
+  SimRobotUnit* robot = nullptr;
+  if (const uint32_t error = Robot(robotHandle, robot)) return error;
+  if (copies < 1 || copies > kMaxCopies) return kErrInvalidArgument;
+  robot->printerSettings.Copies = copies;
+  return 0;
+}
+
+uint32_t SimWorld::Print(int32_t robotHandle, const char16_t* file, bool needsMergeFile,
+                         const char16_t* mergeFile, bool clearMergeList) {
+  std::lock_guard<std::mutex> hold(lock_);
+  SimRobotUnit* robot = nullptr;
+  if (const uint32_t error = Robot(robotHandle, robot)) return error;
+  if (file == nullptr || (needsMergeFile && mergeFile == nullptr)) return kErrInvalidArgument;
+  if (*file == u'\0' || (needsMergeFile && *mergeFile == u'\0')) return kErrFileNotFound;
+  if (!robot->printerOccupied) return kErrPrinterEmpty;
+  robot->printer.label = file;
+  robot->printed += robot->printerSettings.Copies;
+  if (clearMergeList) robot->mergeFields.clear();
+  return 0;
+}
+
+uint32_t SimWorld::AddMergeFields(int32_t robotHandle, const char16_t* field) {
+  std::lock_guard<std::mutex> hold(lock_);
+  SimRobotUnit* robot = nullptr;
+  if (const uint32_t error = Robot(robotHandle, robot)) return error;
+  if (field == nullptr) return kErrInvalidArgument;
+  robot->mergeFields.push_back(field);
+  return 0;
+}
+
+uint32_t SimWorld::ClearMergeList(int32_t robotHandle) {
+  std::lock_guard<std::mutex> hold(lock_);
+  SimRobotUnit* robot = nullptr;
+  if (const uint32_t error = Robot(robotHandle, robot)) return error;
+  robot->mergeFields.clear();
+  return 0;
+}
+
+uint32_t SimWorld::SetPrinterSettings(int32_t robotHandle, const PrinterSettings* settings) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (settings == nullptr) return kErrInvalidArgument;
+  SimRobotUnit* robot = nullptr;
+  if (const uint32_t error = Robot(robotHandle, robot)) return error;
+  if (settings->PrintQuality < 0 || settings->PrintQuality > kMaxPrintQuality ||
+      settings->Copies < 1 || settings->Copies > kMaxCopies) {
+    return kErrInvalidArgument;
+  }
+  robot->printerSettings = *settings;
+  return 0;
+}
+
+uint32_t SimWorld::GetPrinterSettings(int32_t robotHandle, PrinterSettings* settings) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (settings == nullptr) return kErrInvalidArgument;
+  SimRobotUnit* robot = nullptr;
+  if (const uint32_t error = Robot(robotHandle, robot)) return error;
+  *settings = robot->printerSettings;
+  return 0;
+}
+
+uint32_t SimWorld::SetPrinterSettings2(int32_t robotHandle, const PrinterSettings2* settings) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (settings == nullptr) return kErrInvalidArgument;
+  SimRobotUnit* robot = nullptr;
+  if (const uint32_t error = Robot(robotHandle, robot)) return error;
+  robot->printerSettings2 = *settings;
+  return 0;
+}
+
+uint32_t SimWorld::GetPrinterSettings2(int32_t robotHandle, PrinterSettings2* settings) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (settings == nullptr) return kErrInvalidArgument;
+  SimRobotUnit* robot = nullptr;
+  if (const uint32_t error = Robot(robotHandle, robot)) return error;
+  *settings = robot->printerSettings2;
+  return 0;
+}
+
+uint32_t SimWorld::KillSystemError(int32_t robotHandle, int32_t) {
+  std::lock_guard<std::mutex> hold(lock_);
+  SimRobotUnit* robot = nullptr;
+  return Robot(robotHandle, robot);
+}
+
+uint32_t SimWorld::SystemAction(int32_t robotHandle, int32_t action) {
+  std::lock_guard<std::mutex> hold(lock_);
+  SimRobotUnit* robot = nullptr;
+  if (const uint32_t error = Robot(robotHandle, robot)) return error;
+  if (action < 0 || action > kMaxSystemAction) return kErrInvalidArgument;
+  robot->lastAction = action;
+  return 0;
 }
 
 SimWorld& World() {
@@ -148,16 +660,16 @@ std::u16string ErrorText(uint32_t code) {
       return u"The bin is full";
     case kErrPrinterEmpty:
       return u"No disc in the printer";
-    case kErrTrayOpen:
-      return u"The drive tray is open";
     case kErrEnumFailed:
       return u"Robot enumeration failed";
-    case kErrInitFailed:
-      return u"The robot library could not be initialised";
+    case kErrNotInitialized:
+      return u"The robot library is not initialized";
     case kErrFileNotFound:
       return u"Print file not found";
+    case kErrInternal:
+      return u"Internal error of the robot library";
     default:
-      return qlx::platform::Utf8ToUtf16("Unknown error " + std::to_string(code));
+      return Utf16("Unknown error " + std::to_string(code));
   }
 }
 
