@@ -37,7 +37,6 @@ std::vector<ForwardCase> ForwardCases() {
   static DiscInfo discInfo;
   static char16_t text[256];
   return {
-      {2, [](RpcBinding b) { RPC_PTRobot_Destroy(b); }, "PTRobot_Destroy()"},
       {3, [](RpcBinding b) { RPC_PTRobot_SetupDebugging(b, u"d.dbg", 3, u"t.dbg"); },
        "PTRobot_SetupDebugging(\"d.dbg\", 3, \"t.dbg\")"},
       {4,
@@ -130,6 +129,8 @@ std::vector<ForwardCase> ForwardCases() {
        "PTRobot_SetRoboticDriveWithoutEnum(26, 69, \"SN1\", 0, 1, 1)"},
       {40, [](RpcBinding b) { RPC_PTRobot_GetDriveSerialFromFlash(b, 26, 0, 1, text); },
        "PTRobot_GetDriveSerialFromFlash(26, 0, 1, out)"},
+      // Last: the library is shut down after it (and EnumRobots would retry).
+      {2, [](RpcBinding b) { RPC_PTRobot_Destroy(b); }, "PTRobot_Destroy()"},
   };
 }
 

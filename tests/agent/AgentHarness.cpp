@@ -92,7 +92,7 @@ AgentHarness::AgentHarness(const Settings& settings) {
     }
     try {
       RPC_Probe(Bind());
-      ready_ = true;
+      ready_ = WaitForRecord("RpcServerListen success ");
       break;
     } catch (const RpcException&) {
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -159,6 +159,15 @@ std::string AgentHarness::LastRecordOf(const std::string& function) const {
     if (end != std::string::npos) found = line.substr(end + 3);
   }
   return found;
+}
+
+bool AgentHarness::WaitForRecord(const std::string& text) const {
+  for (int attempt = 0; attempt < 300; ++attempt) {
+    for (const auto& line : LogLines())
+      if (line.find(text) != std::string::npos) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
 }
 
 int AgentHarness::Kill() {

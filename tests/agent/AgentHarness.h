@@ -24,7 +24,7 @@ class AgentHarness {
   AgentHarness(const AgentHarness&) = delete;
   AgentHarness& operator=(const AgentHarness&) = delete;
 
-  // True once the agent answered a probe (within 10 s).
+  // True once the agent answered a probe and logged that it listens.
   bool Ready() const { return ready_; }
   pid_t Pid() const { return pid_; }
   std::u16string Endpoint() const;
@@ -39,6 +39,9 @@ class AgentHarness {
   std::vector<std::string> LogLines() const;
   // The text after ")] " of the last record of `function`, or "" if none.
   std::string LastRecordOf(const std::string& function) const;
+
+  // Waits up to 3 s for a record that contains `text`.
+  bool WaitForRecord(const std::string& text) const;
 
   // Kills the agent and waits for it; returns its wait status.
   int Kill();
