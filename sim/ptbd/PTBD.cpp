@@ -6,7 +6,7 @@
 
 #include "platform/callconv.h"
 #include "sim/robot/SimConfig.h"
-#include "sim/robot/SimJournal.h"
+#include "sim/robot/SimCall.h"
 #include "sim/robot/SimRobot.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "agent/PTRobotApi.h"
-#include "sim/robot/SimJournal.h"
+#include "sim/robot/SimCall.h"
 #include "sim/robot/SimRobot.h"
 #include "sim/robot/SimState.h"
 

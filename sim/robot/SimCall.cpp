@@ -1,4 +1,4 @@
-#include "sim/robot/SimJournal.h"
+#include "sim/robot/SimCall.h"
 
 #include <fcntl.h>
 #include <unistd.h>
