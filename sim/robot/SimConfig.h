@@ -1,5 +1,4 @@
 #pragma once
-// Settings of the robot simulator, read once per process (keys in SimRobot.h).
 #include <cstdint>
 #include <map>
 #include <string>
@@ -10,8 +9,6 @@ namespace qlx::sim {
 struct SimConfig {
   int robots = 1;
   int drives = 2;
-  std::vector<int32_t> robotHandles;                     // explicit handles, when listed
-  std::map<int32_t, std::vector<int32_t>> driveHandles;  // explicit drives of a robot
   std::vector<int32_t> robotHandles;                     // explicit handles, else generated
   std::map<int32_t, std::vector<int32_t>> driveLists;    // explicit drives per robot handle
   int inputDiscs = 100;
