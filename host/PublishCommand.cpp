@@ -14,6 +14,7 @@
 #include "host/Robots.h"
 #include "host/Text.h"
 #include "platform/console.h"
+#include "sim/robot/SimRobot.h"
 
 namespace qlx::host {
 
@@ -97,7 +98,7 @@ class Publisher {
     IDravent& controller = session_.Controller();
     const std::string name = "Disc " + std::to_string(number) + " of " + std::to_string(count);
     const std::string where = DriveName(drive);
-    Step(name, "load", controller.LoadDrive(robot, drive, kLocationInputBin, 0),
+    Step(name, "load", controller.LoadDrive(robot, drive, sim::kLocationInputBin, 0),
          "cannot load a blank disc from the input bin into drive " + where, robot);
     Step(name, "burn", 0, "", robot);
     std::this_thread::sleep_for(burnTime_);
@@ -107,7 +108,7 @@ class Publisher {
          "cannot set the label text", robot);
     Step(name, "", controller.PrintFileWithMerge2(robot, ToUtf16(label_).c_str(), 1),
          "cannot print the label", robot);
-    Step(name, "output", controller.UnLoadPrinter(robot, kLocationOutputBin),
+    Step(name, "output", controller.UnLoadPrinter(robot, sim::kLocationOutputBin),
          "cannot move the disc from the printer to the output bin", robot);
     return {number, robot, drive, &disc, Since(start)};
   }

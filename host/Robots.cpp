@@ -6,6 +6,7 @@
 #include "host/Text.h"
 #include "platform/console.h"
 #include "platform/version.h"
+#include "sim/robot/SimRobot.h"
 
 namespace qlx::host {
 
@@ -33,8 +34,11 @@ struct LocationNameRow {
   const char* name;
   int32_t location;
 };
-constexpr LocationNameRow kLocations[] = {{"input", kLocationInputBin},
-                                          {"output", kLocationOutputBin}};
+// The robot library's location codes, as the simulator documents them.
+constexpr LocationNameRow kLocations[] = {{"input", sim::kLocationInputBin},
+                                          {"output", sim::kLocationOutputBin},
+                                          {"reject", sim::kLocationRejectBin},
+                                          {"printer", sim::kLocationPrinter}};
 
 }  // namespace
 

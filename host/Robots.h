@@ -59,7 +59,5 @@ std::string DriveName(int32_t drive);
 int32_t ParseLocation(const std::string& text);
 std::string LocationName(int32_t location);
 std::string LocationChoices();
-constexpr int32_t kLocationInputBin = 1;
-constexpr int32_t kLocationOutputBin = 2;
 
 }  // namespace qlx::host
