@@ -1,5 +1,7 @@
 // qlxhost: the reference host. Loads the plug-ins from its own folder, as the
 // disc-burning service does, and drives them from the command line.
+#include <Poco/Exception.h>
+
 #include <exception>
 #include <iostream>
 #include <string>
@@ -101,6 +103,12 @@ int main(int argc, char** argv) {
   } catch (const JobError& error) {
     console.Out().flush();
     console.Err() << console.PaintErr("qlxhost: error: ", Colour::kRed) << error.what() << '\n';
+    return kExitJobFailed;
+  } catch (const Poco::Exception& error) {
+    // The disc-assignment plug-in lets a few file-system exceptions pass.
+    console.Out().flush();
+    console.Err() << console.PaintErr("qlxhost: error: ", Colour::kRed) << error.displayText()
+                  << '\n';
     return kExitJobFailed;
   } catch (const std::exception& error) {
     console.Out().flush();
