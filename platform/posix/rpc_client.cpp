@@ -41,11 +41,27 @@ char16_t* CopyOut(const std::u16string& text) {
   return copy;
 }
 
+// The endpoint folder, checked once per process: once it is a private folder
+// of ours, only we can remove or change it (it lies in a sticky or private
+// parent), so later calls need not check it again.
+bool VerifiedFolder(std::string& folder) {
+  static std::mutex lock;
+  static std::string verified;
+  std::lock_guard<std::mutex> guard(lock);
+  if (verified.empty()) {
+    std::string candidate;
+    if (!EndpointFolder(false, candidate)) return false;
+    verified = candidate;
+  }
+  folder = verified;
+  return true;
+}
+
 // Opens a connection to the endpoint; throws kRpcServerUnavailable when
 // nobody listens there (or the folder is not the user's private one).
 int Connect(const std::string& endpointName) {
   std::string folder, path;
-  if (!EndpointFolder(false, folder) || !EndpointSocketPath(folder, endpointName, path))
+  if (!VerifiedFolder(folder) || !EndpointSocketPath(folder, endpointName, path))
     throw RpcException(kRpcServerUnavailable);
   int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
   if (fd < 0) throw RpcException(kRpcOutOfResources);
