@@ -100,7 +100,7 @@ class Publisher {
     const std::string where = DriveName(drive);
     Step(name, "load", controller.LoadDrive(robot, drive, sim::kLocationInputBin, 0),
          "cannot load a blank disc from the input bin into drive " + where, robot);
-    Step(name, "burn", 0, "", robot);
+    Step(name, "burn (simulated)", 0, "", robot);
     std::this_thread::sleep_for(burnTime_);
     Step(name, "print", controller.LoadPrinterFromDrive(robot, drive),
          "cannot move the disc from drive " + where + " to the printer", robot);
@@ -197,13 +197,16 @@ int RunPublish(const ParsedArgs& args, const Console& console) {
     const int32_t drive = station.drives[(i / stations.size()) % station.drives.size()];
     const PlanDisc& disc = *discs[i];
     if (!json && console.OutIsTerminal()) {
-      console.Out() << "[" << i + 1 << "/" << count << "] " << HandleText(station.robot) << " "
-                    << DriveName(drive) << std::flush;
+      console.Out() << console.Paint(
+                           "Disc " + std::to_string(i + 1) + " of " + std::to_string(count),
+                           Colour::kBold)
+                    << "  robot " << HandleText(station.robot) << "  drive " << DriveName(drive)
+                    << " " << std::flush;
     }
     published.push_back(publisher.Publish(disc, i + 1, count, station, drive));
     if (json) continue;
     if (console.OutIsTerminal()) {
-      console.Out() << "  " << HumanSize(disc.size) << "  "
+      console.Out() << "  " << disc.fileCount << " files, " << HumanSize(disc.size) << "  "
                     << console.Paint(HumanDuration(published.back().time), Colour::kDim) << '\n';
     } else {
       console.Out() << "Disc " << i + 1 << " of " << count << ": robot "
