@@ -12,6 +12,10 @@ namespace qlx::host {
 
 namespace {
 
+// Controllers live until the process ends (the interface frees none); kept
+// here so that they stay reachable to the end.
+std::vector<IDravent*> gControllers;
+
 constexpr int32_t kMaxRobots = 10;
 constexpr int32_t kMaxDrives = 10;
 constexpr int32_t kErrorTextLength = 256;
@@ -57,6 +61,7 @@ RobotSession::RobotSession(RobotPath path) {
   auto create = LoadFactory<PFN_CreateDraventObj>("Dravent.dll", "CreateDraventObj");
   controller_ = create();
   if (controller_ == nullptr) throw JobError("Dravent.dll made no robot controller");
+  gControllers.push_back(controller_);
   platform::WindowsVersion version;
   xp_ = platform::GetWindowsVersion(version) && version.platformId == platform::kPlatformWin32Nt &&
         version.major == 5 && version.minor == 1;
