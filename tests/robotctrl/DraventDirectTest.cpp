@@ -8,12 +8,15 @@
 #include <vector>
 
 #include "HostFolder.h"
+#include "sim/robot/SimRobot.h"
 
 namespace {
 
-// Robots 1 to 4; robot 1 carries drive E: (handle 0x65, low byte 'e') and
-// drive F: (0x46).
-constexpr int32_t kRobot = 1;
+namespace sim = qlx::sim;
+
+// Robots 1 to 4; robot 1 carries drive E: (handle 0x65, low byte 'e') in
+// row 0 and drive F: (0x46) in row 1.
+const std::string kRobot = "1";
 const std::string kDriveE = "0x65";
 const std::string kDriveF = "0x46";
 
@@ -26,6 +29,7 @@ class DirectPath : public ::testing::Test {
     folder.AddBin("PTRobot.dll");
     folder.SetEnv("QLX_SIM_ROBOTS", "1,2,3,4");
     folder.SetEnv("QLX_SIM_DRIVES", "1:101,70");
+    folder.SetEnv("QLX_SIM_INPUT_DISCS", "5");
   }
 
   // Runs Init and then `calls`; results of `calls` only.
@@ -142,10 +146,10 @@ TEST_F(DirectPath, UnknownHandlesGiveTheVendorsCodesAndLeaveRecordsAlone) {
                                  {"11", "1", "77", "78"},
                                  {"25", "99", "buf:24:ab"}});
   ASSERT_EQ(results.size(), 7u);
-  for (const SlotResult& result : results) {
-    EXPECT_NE(result.result, 0u);
-    EXPECT_LT(result.result, 500u);  // the vendor's, not the controller's
-  }
+  const std::vector<uint32_t> expected = {
+      sim::kErrInvalidRobot, sim::kErrInvalidRobot,    sim::kErrInvalidRobot, sim::kErrInvalidDrive,
+      sim::kErrInvalidDrive, sim::kErrInvalidLocation, sim::kErrInvalidRobot};
+  for (size_t i = 0; i < expected.size(); ++i) EXPECT_EQ(results[i].result, expected[i]) << i;
   EXPECT_EQ(results[0].buffers[0], Repeat("ab", 320));
   EXPECT_EQ(results[2].buffers[0], Repeat("ab", 80));
   EXPECT_EQ(results[3].buffers[0], Repeat("ab", 532));
@@ -154,6 +158,148 @@ TEST_F(DirectPath, UnknownHandlesGiveTheVendorsCodesAndLeaveRecordsAlone) {
       std::vector<std::string>{"PTRobot_GetRobotInfo fail " + std::to_string(results[0].result)});
   EXPECT_EQ(folder.Records("CDraventImpl::EnumDrives", "ERROR"),
             std::vector<std::string>{"PTRobot_EnumDrives: " + std::to_string(results[1].result)});
+}
+
+// ------------------------------------------------------ SetRoboticDrive --
+
+// One robot of the simulator's own numbering, with drives D: (row 0) and E: (row 1).
+class RoboticDrive : public DirectPath {
+ protected:
+  void SetUp() override {
+    DirectPath::SetUp();
+    folder.SetEnv("QLX_SIM_ROBOTS", "1");
+    UseDrives(2);
+  }
+
+  // `drives` drives in rows 0 to drives - 1.
+  void UseDrives(int drives) {
+    drivesPerRobot = drives;
+    folder.SetEnv("QLX_SIM_DRIVES", std::to_string(drives));
+  }
+
+  static std::string Robot() { return std::to_string(sim::RobotHandle(0)); }
+  std::string Drive(int drive) const {
+    return std::to_string(sim::DriveHandle(0, drive, drivesPerRobot));
+  }
+  std::string Serial(int drive) const {
+    const std::u16string serial =
+        sim::DriveSerial(0, drive, sim::DriveLetter(0, drive, drivesPerRobot));
+    return std::string(serial.begin(), serial.end());
+  }
+
+  // SetRoboticDrive for `drive` expecting `serial`; its result and duration.
+  uint32_t Assign(int drive, const std::string& serial, const std::string& column,
+                  const std::string& row, std::chrono::milliseconds* took = nullptr) {
+    const auto start = std::chrono::steady_clock::now();
+    const auto results = RunBound({{"28", Robot(), Drive(drive), "s:" + serial, column, row}});
+    if (took != nullptr) {
+      *took = std::chrono::duration_cast<std::chrono::milliseconds>(
+          std::chrono::steady_clock::now() - start);
+    }
+    return results.empty() ? ~0u : results[0].result;
+  }
+
+  int drivesPerRobot = 2;
+
+  std::vector<std::string> FlashRows() const {
+    std::vector<std::string> rows;
+    for (const JournalEntry& read : folder.Journal("PTRobot_GetDriveSerialFromFlash")) {
+      rows.push_back(read.Args().at(2));
+    }
+    return rows;
+  }
+};
+
+TEST_F(RoboticDrive, FirstReadMatchingAssignsAtOnce) {
+  EXPECT_EQ(Assign(0, Serial(0), "0", "0"), 0u);
+  const auto assign = folder.Journal("PTRobot_SetRoboticDriveWithoutEnum");
+  ASSERT_EQ(assign.size(), 1u);
+  EXPECT_EQ(assign[0].Args(),
+            (std::vector<std::string>{Robot(), Drive(0), "\"" + Serial(0) + "\"", "0", "0", "1"}));
+  EXPECT_EQ(FlashRows(), std::vector<std::string>{"1"});  // row 0 is read as 1
+  const auto set = folder.Journal("PTRobot_SetRoboticDrive");
+  ASSERT_EQ(set.size(), 1u);
+  EXPECT_EQ(set[0].Args(), (std::vector<std::string>{Robot(), Drive(0), "0", "0"}));
+  char hex[16];
+  std::snprintf(hex, sizeof hex, "%08X", static_cast<unsigned>(sim::DriveHandle(0, 0, 2)));
+  EXPECT_EQ(folder.Records("CDraventImpl::SetRoboticDrive", "INFO"),
+            std::vector<std::string>{"SetRoboticDrive hDrive:" + std::string(hex) +
+                                     " tszSerial: " + Serial(0) + " dwColIndex: 0 dwRowIndex: 0"});
+  EXPECT_TRUE(folder.Records("CDraventImpl::SetRoboticDrive", "ERROR").empty());
+}
+
+TEST_F(RoboticDrive, FlashRowsArePairedTheOtherWayRound) {
+  // Drive j sits in row j; its serial is read from the paired row.
+  UseDrives(4);
+  const auto results = RunBound({{"28", Robot(), Drive(0), "s:" + Serial(0), "0", "0"},
+                                 {"28", Robot(), Drive(1), "s:" + Serial(1), "0", "1"},
+                                 {"28", Robot(), Drive(2), "s:" + Serial(2), "0", "2"},
+                                 {"28", Robot(), Drive(3), "s:" + Serial(3), "0", "3"}});
+  ASSERT_EQ(results.size(), 4u);
+  for (const SlotResult& result : results) EXPECT_EQ(result.result, 0u);
+  EXPECT_EQ(FlashRows(), (std::vector<std::string>{"1", "0", "3", "2"}));
+  EXPECT_TRUE(folder.Records("CDraventImpl::SetRoboticDrive", "ERROR").empty());
+}
+
+TEST_F(RoboticDrive, ASerialThatShowsLateIsWaitedFor) {
+  folder.SetEnv("QLX_SIM_SERIAL_READS", "12");  // reads 1 to 12 are empty
+  EXPECT_EQ(Assign(0, Serial(0), "0", "0"), 0u);
+  EXPECT_EQ(folder.Journal("PTRobot_SetRoboticDriveWithoutEnum").size(), 2u);
+  EXPECT_EQ(FlashRows().size(), 13u);
+  EXPECT_EQ(folder.Records("CDraventImpl::SetRoboticDrive", "ERROR"),
+            std::vector<std::string>(12, "Serial is different: "));
+}
+
+TEST_F(RoboticDrive, NeverMatchingSpendsFortyReadsAndStillAssigns) {
+  std::chrono::milliseconds took{};
+  EXPECT_EQ(Assign(0, "NOT-THIS-ONE", "0", "0", &took), 0u);
+  EXPECT_EQ(folder.Journal("PTRobot_SetRoboticDriveWithoutEnum").size(), 4u);
+  EXPECT_EQ(FlashRows().size(), 40u);
+  EXPECT_EQ(folder.Journal("PTRobot_SetRoboticDrive").size(), 1u);
+  EXPECT_EQ(folder.Records("CDraventImpl::SetRoboticDrive", "ERROR"),
+            std::vector<std::string>(40, "Serial is different: " + Serial(0)));
+  EXPECT_GE(took.count(), 36 * 100);  // 36 waits of 100 ms
+}
+
+TEST_F(RoboticDrive, FailingReadsAreLoggedAndTheAssignmentsCodeReturned) {
+  // Column 12 is no drive position: every read and the assignment fail.
+  EXPECT_EQ(Assign(0, Serial(0), "12", "0"), sim::kErrInvalidPosition);
+  EXPECT_EQ(folder.Records("CDraventImpl::SetRoboticDrive", "ERROR"),
+            std::vector<std::string>(40, "PTRobot_GetDriveSerialFromFlash fail error: " +
+                                             std::to_string(sim::kErrInvalidPosition)));
+}
+
+// ------------------------------------------------ MoveDiscBetweenDrives --
+
+TEST_F(DirectPath, MoveDiscBetweenDrivesUsesMoveBDWhenPTBDIsThere) {
+  folder.AddBin("PTBD.dll");
+  folder.SetEnv("QLX_SIM_MOVEBD_RESULT", "77");
+  const auto results = RunBound({{"31", kRobot, kDriveE, kDriveF}});
+  ASSERT_EQ(results.size(), 1u);
+  EXPECT_EQ(results[0].result, 77u);
+  const auto moves = folder.Journal("MoveBD");
+  ASSERT_EQ(moves.size(), 1u);
+  EXPECT_EQ(moves[0].args, "\"E:\"");  // 'e' made upper case
+  EXPECT_TRUE(folder.Journal("PTRobot_UnLoadDrive").empty());
+  EXPECT_TRUE(folder.Journal("PTRobot_LoadDrive").empty());
+}
+
+TEST_F(DirectPath, MoveDiscBetweenDrivesWithoutPTBDGoesThroughTheInputBin) {
+  const auto results = RunBound({{"9", kRobot, kDriveE, "1", "0"},  // a disc into E:
+                                 {"31", kRobot, kDriveE, kDriveF},
+                                 {"31", kRobot, kDriveE, kDriveF}});
+  ASSERT_EQ(results.size(), 3u);
+  EXPECT_EQ(results[0].result, 0u);
+  EXPECT_EQ(results[1].result, 0u);
+  EXPECT_EQ(folder.Journal("PTRobot_UnLoadDrive")[0].Args(),
+            (std::vector<std::string>{"1", "101", "1"}));
+  const auto loads = folder.Journal("PTRobot_LoadDrive");
+  ASSERT_EQ(loads.size(), 2u);
+  EXPECT_EQ(loads[1].Args(), (std::vector<std::string>{"1", "70", "1", "0"}));
+  // E: is empty now: the unload fails and nothing is loaded.
+  EXPECT_EQ(results[2].result, sim::kErrNoDiscAtSource);
+  EXPECT_EQ(folder.Journal("PTRobot_UnLoadDrive").size(), 2u);
+  EXPECT_EQ(folder.Journal("PTRobot_LoadDrive").size(), 2u);
 }
 
 }  // namespace

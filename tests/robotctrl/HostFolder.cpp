@@ -52,17 +52,6 @@ SlotResult ParseResult(std::istringstream& line) {
 
 }  // namespace
 
-std::vector<std::string> JournalEntry::Args() const {
-  std::vector<std::string> split;
-  std::istringstream in(args);
-  for (std::string arg; std::getline(in, arg, ',');) {
-    const size_t first = arg.find_first_not_of(' ');
-    const size_t last = arg.find_last_not_of(' ');
-    split.push_back(first == std::string::npos ? "" : arg.substr(first, last - first + 1));
-  }
-  return split;
-}
-
 HostFolder::HostFolder() {
   std::string pattern = (fs::temp_directory_path() / "dravent-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
@@ -142,16 +131,7 @@ std::vector<std::string> HostFolder::Records(const std::string& function,
 }
 
 std::vector<JournalEntry> HostFolder::Journal() const {
-  std::vector<JournalEntry> entries;
-  for (const std::string& line : Lines(m_path + "/journal.txt")) {
-    const size_t space = line.find(' ');
-    const size_t open = line.find('(', space);
-    const size_t close = line.rfind(')');
-    if (space == std::string::npos || open == std::string::npos || close < open) continue;
-    entries.push_back({std::atoi(line.c_str()), line.substr(space + 1, open - space - 1),
-                       line.substr(open + 1, close - open - 1)});
-  }
-  return entries;
+  return qlx::sim::ReadJournal(m_path + "/journal.txt");
 }
 
 std::vector<JournalEntry> HostFolder::Journal(const std::string& function) const {

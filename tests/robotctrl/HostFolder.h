@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "sim/robot/SimJournal.h"
+
 struct SlotResult {
   uint32_t result = 0;
   std::vector<std::string> buffers;  // hex, in argument order
@@ -27,14 +29,7 @@ struct LogRecord {
   std::string text;      // after "(line)] "
 };
 
-struct JournalEntry {
-  int pid = 0;
-  std::string function;
-  std::string args;  // between the parentheses
-
-  // The arguments split at commas, blanks trimmed.
-  std::vector<std::string> Args() const;
-};
+using JournalEntry = qlx::sim::JournalCall;
 
 using SlotCall = std::vector<std::string>;  // slot number, then its arguments
 
