@@ -132,6 +132,27 @@ TEST_F(HostCli, PlanJsonListsDiscsSizesAndTargetPaths) {
   }
 }
 
+TEST_F(HostCli, PlanPutsEveryDiscFoldersOnEachDisc) {
+  TempFolder data;
+  data.MakeFile("set/one.bin", 60 * 1024);
+  data.MakeFile("set/two.bin", 60 * 1024);
+  data.MakeFile("extras/index.txt", 100);
+  RunResult result = folder_->Run({"plan", data.Path() + "/set", "--size", "100KiB", "--every-disc",
+                                   data.Path() + "/extras", "--json"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  auto discs = ParseObject(result.out)->getArray("discs");
+  ASSERT_EQ(discs->size(), 2u);
+  for (unsigned i = 0; i < 2; ++i) {
+    SCOPED_TRACE(i);
+    auto entries = discs->getObject(i)->getArray("entries");
+    std::vector<std::string> targets;
+    for (unsigned k = 0; k < entries->size(); ++k) {
+      targets.push_back(entries->getObject(k)->getValue<std::string>("target"));
+    }
+    EXPECT_THAT(targets, ::testing::Contains("\\extras\\index.txt"));
+  }
+}
+
 TEST_F(HostCli, PlanJsonStaysValidForOddFileNames) {
   TempFolder data;
   data.MakeFile("odd/quote\"tab\tlatin1-\xE9.bin", 10);
