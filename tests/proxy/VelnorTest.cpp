@@ -20,6 +20,7 @@
 #include "ProxyTestSupport.h"
 #include "VelnorLoader.h"
 #include "gtest/gtest.h"
+#include "sim/robot/SimRobot.h"
 
 namespace qlx::proxytest {
 namespace {
@@ -29,22 +30,25 @@ constexpr uint32_t kNoAgent = 1000;
 constexpr uint32_t kCallFailed = 1001;
 constexpr uint32_t kNotSupported = 2000;
 
-// Agent processes this test process started that still run.
-std::set<int> RunningAgents() {
+// Handles the simulated vendor library issues (robot i from 0).
+const int32_t kRobotA = sim::RobotHandle(0);
+const int32_t kRobotB = sim::RobotHandle(1);
+
+// Agent processes started from `folder` that still run.
+std::set<int> AgentsFrom(const std::string& folder) {
   std::set<int> agents;
+  const std::string program = folder + "/Kestrane.exe";
   DIR* proc = opendir("/proc");
   while (dirent* entry = proc ? readdir(proc) : nullptr) {
     const int pid = std::atoi(entry->d_name);
     if (pid <= 0) continue;
-    std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
-    auto open = stat.find('('), close = stat.rfind(')');
-    if (open == std::string::npos || close == std::string::npos) continue;
-    std::istringstream rest(stat.substr(close + 2));
-    char state = 0;
-    int parent = 0;
-    rest >> state >> parent;
-    if (stat.substr(open + 1, close - open - 1) == "Kestrane.exe" && parent == getpid() &&
-        state != 'Z')
+    const std::string base = "/proc/" + std::to_string(pid);
+    char exe[4096];
+    ssize_t size = readlink((base + "/exe").c_str(), exe, sizeof exe - 1);
+    if (size <= 0 || std::string(exe, static_cast<size_t>(size)) != program) continue;
+    const std::string stat = ReadFile(base + "/stat");
+    const auto close = stat.rfind(')');
+    if (close != std::string::npos && close + 2 < stat.size() && stat[close + 2] != 'Z')
       agents.insert(pid);
   }
   if (proc) closedir(proc);
@@ -56,23 +60,35 @@ class VelnorTest : public ::testing::Test {
   void SetUp() override {
     setenv("XDG_RUNTIME_DIR", runtime_.Path().c_str(), 1);
     setenv("QLX_SIM_JOURNAL", JournalPath().c_str(), 1);
-    setenv("QLX_SIM_ROBOTS", "1,2,3,4,5,7", 1);
+    setenv("QLX_SIM_ROBOTS", "4", 1);
     for (const char* name : {"QLX_SIM_DRIVES", "QLX_SIM_DELAY_MS", "QLX_SIM_DELAY_FUNCTION",
                              "QLX_SIM_HANG_FUNCTION", "QLX_SIM_EXIT_FUNCTION"})
       unsetenv(name);
   }
   void TearDown() override {
     velnor_.reset();
-    EXPECT_TRUE(WaitUntil([] { return RunningAgents().empty(); })) << "agents left behind";
+    // A library still loaded after dlclose keeps its agents: end them here so
+    // that the next case starts clean (the unload case checks the library).
+    for (int agent : RunningAgents()) kill(agent, SIGKILL);
     unsetenv("XDG_RUNTIME_DIR");
   }
 
-  const VelnorApi& Load(const std::string& folder = kBinDir) {
-    velnor_ = std::make_unique<VelnorLibrary>(folder + "/Velnor.dll");
+  // Loads Velnor.dll from a folder of this case's own that holds the proxy,
+  // the agent and the simulator (without the agent when `withAgent` is false).
+  const VelnorApi& Load(bool withAgent = true) {
+    for (const char* file : {"Velnor.dll", "Kestrane.exe", "PTRobot.dll"}) {
+      if (withAgent || std::string(file) == "Velnor.dll")
+        CopyFile(kBinDir + "/" + file, folder_.File(file));
+    }
+    velnor_ = std::make_unique<VelnorLibrary>(folder_.File("Velnor.dll"));
     EXPECT_TRUE(velnor_->Loaded());
     return velnor_->Api();
   }
   void Unload() { velnor_.reset(); }
+  bool LibraryMapped() const {
+    return ReadFile("/proc/self/maps").find(folder_.File("Velnor.dll")) != std::string::npos;
+  }
+  std::set<int> RunningAgents() const { return AgentsFrom(folder_.Path()); }
 
   std::string JournalPath() const { return runtime_.File("journal"); }
   std::vector<JournalEntry> Journal(const std::string& function) const {
@@ -102,22 +118,23 @@ class VelnorTest : public ::testing::Test {
   }
 
   TempDir runtime_;
+  TempDir folder_;
   std::unique_ptr<VelnorLibrary> velnor_;
 };
 
 TEST_F(VelnorTest, FirstCallStartsOneAgentAndTheSecondReusesIt) {
   const VelnorApi& api = Load();
   RobotInfo info{};
-  EXPECT_EQ(api.PTRobot_GetRobotInfo(5, &info), 0u);
+  EXPECT_EQ(api.PTRobot_GetRobotInfo(kRobotA, &info), 0u);
   const std::set<int> agents = RunningAgents();
   ASSERT_EQ(agents.size(), 1u);
-  EXPECT_EQ(api.PTRobot_GetRobotInfo(5, &info), 0u);
+  EXPECT_EQ(api.PTRobot_GetRobotInfo(kRobotA, &info), 0u);
   EXPECT_EQ(RunningAgents(), agents);
   auto calls = Journal("PTRobot_GetRobotInfo");
   ASSERT_EQ(calls.size(), 2u);
   EXPECT_EQ(calls[0].pid, *agents.begin());
   EXPECT_EQ(calls[1].pid, *agents.begin());
-  EXPECT_EQ(calls[1].arguments.substr(0, 1), "5");
+  EXPECT_EQ(calls[1].arguments, std::to_string(kRobotA) + ", out");
 }
 
 TEST_F(VelnorTest, CallsThatNeedNoAgentStartNone) {
@@ -137,7 +154,7 @@ TEST_F(VelnorTest, CallsThatNeedNoAgentStartNone) {
       {"robot 0, drives", api.PTRobot_EnumDrives(0, drives, &driveCount)},
       {"robot 0, init", api.PTRobot_InitializeEx(0)},
       {"robot 0, destroy", api.PTRobot_DestroyEx(0)},
-      {"drive before any enumeration", api.PTRobot_GetDriveInfo(69, &drive)},
+      {"drive before any enumeration", api.PTRobot_GetDriveInfo(sim::DriveHandle(0, 0, 2), &drive)},
       {"drive 0", api.PTRobot_OpenCloseDrive(0, 1)},
       {"enum robots", api.PTRobot_EnumRobots(robots, &robotCount)},
       {"initialize", api.PTRobot_Initialize()},
@@ -145,9 +162,10 @@ TEST_F(VelnorTest, CallsThatNeedNoAgentStartNone) {
       {"setup debugging", api.PTRobot_SetupDebugging(u"a", 4, u"b")},
       {"preview", api.PTRobot_GetSureThingPreview(u"a", u"b", 300)},
       {"application id", api.PTRobot_SetApplicationID(3)},
-      {"drives with list", api.PTRobot_EnumDrivesWithList(5, drives, &driveCount, nullptr, 0)},
+      {"drives with list",
+       api.PTRobot_EnumDrivesWithList(kRobotA, drives, &driveCount, nullptr, 0)},
       {"open/close function", api.PTRobot_SetOpenCloseFunction(nullptr)},
-      {"print with merge", api.PTRobot_PrintFileWithMerge(5, u"label")},
+      {"print with merge", api.PTRobot_PrintFileWithMerge(kRobotA, u"label")},
   };
   const uint32_t expected[] = {
       kNoAgent, kNoAgent, kNoAgent, kNoAgent,      kNoAgent,      kNoAgent,     0, 0, 0,
@@ -164,10 +182,10 @@ TEST_F(VelnorTest, CallsThatNeedNoAgentStartNone) {
 TEST_F(VelnorTest, AgentKilledFromOutsideIsReplacedOnTheNextCall) {
   const VelnorApi& api = Load();
   RobotStatus status{};
-  ASSERT_EQ(api.PTRobot_GetRobotStatus(5, &status), 0u);
+  ASSERT_EQ(api.PTRobot_GetRobotStatus(kRobotA, &status), 0u);
   const int first = LastServer("PTRobot_GetRobotStatus");
   ASSERT_EQ(kill(first, SIGKILL), 0);
-  EXPECT_EQ(api.PTRobot_GetRobotStatus(5, &status), 0u);
+  EXPECT_EQ(api.PTRobot_GetRobotStatus(kRobotA, &status), 0u);
   const int second = LastServer("PTRobot_GetRobotStatus");
   EXPECT_NE(second, first);
   EXPECT_EQ(RunningAgents(), std::set<int>{second});
@@ -176,15 +194,15 @@ TEST_F(VelnorTest, AgentKilledFromOutsideIsReplacedOnTheNextCall) {
 TEST_F(VelnorTest, EachRobotHandleGetsItsOwnAgentAndEndpoint) {
   const VelnorApi& api = Load();
   int32_t options = 0;
-  ASSERT_EQ(api.PTRobot_GetRobotOptions(5, &options), 0u);
+  ASSERT_EQ(api.PTRobot_GetRobotOptions(kRobotA, &options), 0u);
   const int five = LastServer("PTRobot_GetRobotOptions");
-  ASSERT_EQ(api.PTRobot_GetRobotOptions(7, &options), 0u);
+  ASSERT_EQ(api.PTRobot_GetRobotOptions(kRobotB, &options), 0u);
   const int seven = LastServer("PTRobot_GetRobotOptions");
   EXPECT_NE(five, seven);
   EXPECT_EQ(RunningAgents(), (std::set<int>{five, seven}));
   EXPECT_TRUE(access(EndpointFile(five).c_str(), F_OK) == 0);
   EXPECT_TRUE(access(EndpointFile(seven).c_str(), F_OK) == 0);
-  EXPECT_EQ(api.PTRobot_SetRobotOptions(7, 3), 0u);
+  EXPECT_EQ(api.PTRobot_SetRobotOptions(kRobotB, 3), 0u);
   EXPECT_EQ(LastServer("PTRobot_SetRobotOptions"), seven);
 }
 
@@ -192,7 +210,7 @@ TEST_F(VelnorTest, DriveExportsRunInTheOwningRobotsAgentWithTheDriveHandle) {
   const VelnorApi& api = Load();
   int32_t drives[10] = {};
   int32_t count = 10;
-  ASSERT_EQ(api.PTRobot_EnumDrives(5, drives, &count), 0u);
+  ASSERT_EQ(api.PTRobot_EnumDrives(kRobotA, drives, &count), 0u);
   ASSERT_GE(count, 1);
   const int agent = LastServer("PTRobot_EnumDrives");
   const int32_t drive = drives[count - 1];
@@ -214,57 +232,57 @@ TEST_F(VelnorTest, DriveExportsRunInTheOwningRobotsAgentWithTheDriveHandle) {
 }
 
 TEST_F(VelnorTest, FailedDriveEnumerationKeepsTheListAndASuccessReplacesIt) {
-  setenv("QLX_SIM_DRIVES", "5:69,70", 1);
+  setenv("QLX_SIM_DRIVES", "2", 1);
   const VelnorApi& api = Load();
+  const int32_t kept = sim::DriveHandle(0, 0, 2);
+  const int32_t dropped = sim::DriveHandle(0, 1, 2);
   int32_t drives[10] = {};
   int32_t count = 10;
-  ASSERT_EQ(api.PTRobot_EnumDrives(5, drives, &count), 0u);
+  ASSERT_EQ(api.PTRobot_EnumDrives(kRobotA, drives, &count), 0u);
   ASSERT_EQ(count, 2);
-  // A new agent for robot 5 (started after DestroyEx) sees a robot without
-  // drives: the enumeration fails and the old list stays.
-  ASSERT_EQ(api.PTRobot_DestroyEx(5), 0u);
-  setenv("QLX_SIM_ROBOTS", "7", 1);
+  // Each DestroyEx ends the agent; the next one reads the settings anew.
+  // A robot the vendor library does not know: the enumeration fails.
+  ASSERT_EQ(api.PTRobot_DestroyEx(kRobotA), 0u);
+  setenv("QLX_SIM_ROBOTS", "0", 1);
   count = 10;
-  EXPECT_NE(api.PTRobot_EnumDrives(5, drives, &count), 0u);
-  EXPECT_NE(api.PTRobot_OpenCloseDrive(70, 0), kNoAgent) << "previous list lost";
-  // The next agent reports other drives: they replace the list.
-  ASSERT_EQ(api.PTRobot_DestroyEx(5), 0u);
-  setenv("QLX_SIM_ROBOTS", "5", 1);
-  setenv("QLX_SIM_DRIVES", "5:71", 1);
+  EXPECT_EQ(api.PTRobot_EnumDrives(kRobotA, drives, &count), sim::kErrInvalidRobot);
+  EXPECT_EQ(api.PTRobot_OpenCloseDrive(dropped, 0), sim::kErrInvalidDrive)
+      << "the previous list is kept, so the call still reaches an agent";
+  // One drive now: the new list replaces the old.
+  ASSERT_EQ(api.PTRobot_DestroyEx(kRobotA), 0u);
+  setenv("QLX_SIM_ROBOTS", "1", 1);
+  setenv("QLX_SIM_DRIVES", "1", 1);
   count = 10;
-  ASSERT_EQ(api.PTRobot_EnumDrives(5, drives, &count), 0u);
-  EXPECT_EQ(api.PTRobot_OpenCloseDrive(70, 0), kNoAgent);
-  EXPECT_EQ(api.PTRobot_OpenCloseDrive(71, 0), 0u);
+  ASSERT_EQ(api.PTRobot_EnumDrives(kRobotA, drives, &count), 0u);
+  ASSERT_EQ(count, 1);
+  ASSERT_EQ(drives[0], kept);
+  EXPECT_EQ(api.PTRobot_OpenCloseDrive(dropped, 0), kNoAgent);
+  EXPECT_EQ(api.PTRobot_OpenCloseDrive(kept, 0), 0u);
 }
 
 TEST_F(VelnorTest, DestroyExEndsTheAgentWhateverTheResult) {
   const VelnorApi& api = Load();
-  EXPECT_EQ(api.PTRobot_InitializeEx(5), 0u);
+  EXPECT_EQ(api.PTRobot_InitializeEx(kRobotA), 0u);
   const int first = LastServer("PTRobot_Initialize");
-  EXPECT_EQ(api.PTRobot_DestroyEx(5), 0u);
-  EXPECT_TRUE(WaitUntil([] { return RunningAgents().empty(); }));
+  EXPECT_EQ(api.PTRobot_DestroyEx(kRobotA), 0u);
+  EXPECT_TRUE(WaitUntil([&] { return RunningAgents().empty(); }));
   EXPECT_NE(access(EndpointFile(first).c_str(), F_OK), 0) << "endpoint file left behind";
 
-  // A Destroy that fails in the vendor library (robot unknown to it) ends it too.
-  setenv("QLX_SIM_ROBOTS", "", 1);
-  RobotStatus status{};
-  api.PTRobot_GetRobotStatus(9, &status);
-  ASSERT_EQ(RunningAgents().size(), 1u);
+  // The vendor library fails Destroy (the agent dies in it): the agent ends too.
   setenv("QLX_SIM_EXIT_FUNCTION", "PTRobot_Destroy", 1);
-  EXPECT_EQ(api.PTRobot_DestroyEx(9), 0u);
+  EXPECT_EQ(api.PTRobot_DestroyEx(kRobotA), kCallFailed);
+  EXPECT_TRUE(WaitUntil([&] { return RunningAgents().empty(); }));
 }
 
 TEST_F(VelnorTest, MissingAgentProgramGives1000AndRecordsNothing) {
-  TempDir folder;
-  CopyFile(kBinDir + "/Velnor.dll", folder.File("Velnor.dll"));
-  const VelnorApi& api = Load(folder.Path());
+  const VelnorApi& api = Load(/*withAgent=*/false);
   RobotInfo info{};
-  EXPECT_EQ(api.PTRobot_GetRobotInfo(5, &info), kNoAgent);
-  EXPECT_TRUE(RunningAgents().empty());
+  EXPECT_EQ(api.PTRobot_GetRobotInfo(kRobotA, &info), kNoAgent);
+  EXPECT_EQ(ReadFile(JournalPath()), "");
   // Nothing was recorded: once the agent is there, the robot gets one.
-  CopyFile(kBinDir + "/Kestrane.exe", folder.File("Kestrane.exe"));
-  CopyFile(kBinDir + "/PTRobot.dll", folder.File("PTRobot.dll"));
-  EXPECT_EQ(api.PTRobot_GetRobotInfo(5, &info), 0u);
+  CopyFile(kBinDir + "/Kestrane.exe", folder_.File("Kestrane.exe"));
+  CopyFile(kBinDir + "/PTRobot.dll", folder_.File("PTRobot.dll"));
+  EXPECT_EQ(api.PTRobot_GetRobotInfo(kRobotA, &info), 0u);
   EXPECT_EQ(RunningAgents().size(), 1u);
 }
 
@@ -272,9 +290,9 @@ TEST_F(VelnorTest, AgentKilledDuringACallMakesItReturn1001Promptly) {
   setenv("QLX_SIM_HANG_FUNCTION", "PTRobot_LoadPrinter", 1);
   const VelnorApi& api = Load();
   RobotStatus status{};
-  ASSERT_EQ(api.PTRobot_GetRobotStatus(5, &status), 0u);
+  ASSERT_EQ(api.PTRobot_GetRobotStatus(kRobotA, &status), 0u);
   const int agent = LastServer("PTRobot_GetRobotStatus");
-  auto call = std::async(std::launch::async, [&] { return api.PTRobot_LoadPrinter(5, 1); });
+  auto call = std::async(std::launch::async, [&] { return api.PTRobot_LoadPrinter(kRobotA, 1); });
   ASSERT_TRUE(WaitUntil([&] { return LastServer("PTRobot_LoadPrinter") == agent; }));
   ASSERT_EQ(kill(agent, SIGKILL), 0);
   ASSERT_EQ(call.wait_for(std::chrono::seconds(5)), std::future_status::ready);
@@ -283,10 +301,16 @@ TEST_F(VelnorTest, AgentKilledDuringACallMakesItReturn1001Promptly) {
 
 TEST_F(VelnorTest, UnloadingTheLibraryEndsItsAgentsAndTheirEndpoints) {
   const VelnorApi& api = Load();
-  for (int32_t robot : {5, 7}) EXPECT_EQ(api.PTRobot_ClearMergeList(robot), 0u);
+  // The calls run on a thread that ends before the unload: per-thread state of
+  // the RPC client with destructors keeps a library loaded while its thread
+  // lives, and then dlclose cannot unload it.
+  std::thread([&] {
+    for (int32_t robot : {kRobotA, kRobotB}) EXPECT_EQ(api.PTRobot_ClearMergeList(robot), 0u);
+  }).join();
   const std::set<int> agents = RunningAgents();
   ASSERT_EQ(agents.size(), 2u);
   Unload();
+  ASSERT_FALSE(LibraryMapped()) << "dlclose did not unload Velnor.dll";
   for (int agent : agents) {
     EXPECT_FALSE(ProcessListed(agent)) << "still there after unload: " << agent;
     EXPECT_NE(access(EndpointFile(agent).c_str(), F_OK), 0);
@@ -311,20 +335,17 @@ pid_t ForkDecoyWithPid(pid_t pid) {
 }
 
 TEST_F(VelnorTest, ProcessThatReusedAnAgentsIdIsNeverKilled) {
-  TempDir folder;
-  for (const char* file : {"Velnor.dll", "Kestrane.exe", "PTRobot.dll"})
-    CopyFile(kBinDir + "/" + file, folder.File(file));
-  const VelnorApi& api = Load(folder.Path());
-  ASSERT_EQ(api.PTRobot_ClearMergeList(5), 0u);
+  const VelnorApi& api = Load();
+  ASSERT_EQ(api.PTRobot_ClearMergeList(kRobotA), 0u);
   const int agent = LastServer("PTRobot_ClearMergeList");
   // The agent dies and the proxy notices (and reaps it) on a call that cannot
   // start a new one, so the registry keeps the old id.
   ASSERT_EQ(kill(agent, SIGKILL), 0);
-  std::remove(folder.File("Kestrane.exe").c_str());
-  ASSERT_EQ(api.PTRobot_ClearMergeList(5), kNoAgent);
+  std::remove(folder_.File("Kestrane.exe").c_str());
+  ASSERT_EQ(api.PTRobot_ClearMergeList(kRobotA), kNoAgent);
   pid_t decoy = ForkDecoyWithPid(agent);
   if (decoy < 0) GTEST_SKIP() << "cannot make the system reuse a process id here";
-  api.PTRobot_DestroyEx(5);
+  api.PTRobot_DestroyEx(kRobotA);
   Unload();
   int status = 0;
   EXPECT_EQ(waitpid(decoy, &status, WNOHANG), 0) << "the process with the reused id was killed";
@@ -337,7 +358,7 @@ TEST_F(VelnorTest, EightThreadsForFourRobotsAllSucceedWithFourAgents) {
   std::atomic<int> failures{0};
   std::vector<std::thread> threads;
   for (int t = 0; t < 8; ++t) {
-    threads.emplace_back([&, robot = 1 + t % 4] {
+    threads.emplace_back([&, robot = sim::RobotHandle(t % 4)] {
       for (int i = 0; i < 5; ++i) {
         RobotInfo info{};
         if (api.PTRobot_GetRobotInfo(robot, &info) != 0) ++failures;
@@ -362,20 +383,21 @@ TEST_F(VelnorTest, NullPointersAndOversizedCountsGiveAnErrorAndTheAgentServesOn)
     uint32_t result;
   };
   const Case cases[] = {
-      {"record", api.PTRobot_GetRobotInfo(5, nullptr)},
-      {"in record", api.PTRobot_SetPrinterSettings(5, nullptr)},
-      {"out integer", api.PTRobot_GetRobotOptions(5, nullptr)},
-      {"drive array", api.PTRobot_EnumDrives(5, nullptr, &count)},
-      {"drive count", api.PTRobot_EnumDrives(5, drives, nullptr)},
-      {"text buffer", api.PTRobot_GetErrorString(5, 1, nullptr, 8, 0)},
-      {"serial buffer", api.PTRobot_GetDriveSerialFromFlash(5, 0, 0, nullptr)},
+      {"record", api.PTRobot_GetRobotInfo(kRobotA, nullptr)},
+      {"in record", api.PTRobot_SetPrinterSettings(kRobotA, nullptr)},
+      {"out integer", api.PTRobot_GetRobotOptions(kRobotA, nullptr)},
+      {"drive array", api.PTRobot_EnumDrives(kRobotA, nullptr, &count)},
+      {"drive count", api.PTRobot_EnumDrives(kRobotA, drives, nullptr)},
+      {"text buffer", api.PTRobot_GetErrorString(kRobotA, 1, nullptr, 8, 0)},
+      {"serial buffer", api.PTRobot_GetDriveSerialFromFlash(kRobotA, 0, 0, nullptr)},
   };
   for (const Case& c : cases) EXPECT_EQ(c.result, kCallFailed) << c.what;
 
   count = 11;
-  EXPECT_EQ(api.PTRobot_EnumDrives(5, drives, &count), kCallFailed);
-  EXPECT_EQ(api.PTRobot_GetErrorString(5, 1, text, 8, 0), 0u);
-  EXPECT_NE(api.PTRobot_PrintFile(5, nullptr, 1), kCallFailed) << "a null text travels as null";
+  EXPECT_EQ(api.PTRobot_EnumDrives(kRobotA, drives, &count), kCallFailed);
+  EXPECT_EQ(api.PTRobot_GetErrorString(kRobotA, 1, text, 8, 0), 0u);
+  EXPECT_NE(api.PTRobot_PrintFile(kRobotA, nullptr, 1), kCallFailed)
+      << "a null text travels as null";
   EXPECT_EQ(RunningAgents().size(), 1u);
 }
 
