@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "HostFolder.h"
+#include "sim/robot/SimRobot.h"
 
 namespace {
 
@@ -144,6 +145,80 @@ TEST_F(XpPath, BadHandlesGiveErrorCodesAndCrashNothing) {
   EXPECT_EQ(run.calls[2].buffers[0], Repeat("ab", 320));
   EXPECT_NE(run.calls[3].result, 0u);
   EXPECT_EQ(run.calls[4].result, 0u) << "robot 1's agent survived the bad calls";
+}
+
+TEST_F(XpPath, MoveDiscBetweenDrivesRunsMoveBDInTheHostOrTheMovesInTheAgent) {
+  for (bool withPTBD : {true, false}) {
+    SCOPED_TRACE(withPTBD ? "with PTBD.dll" : "without PTBD.dll");
+    HostFolder moves;
+    for (const char* name : {"Velnor.dll", "Kestrane.exe", "PTRobot.dll"}) moves.AddBin(name);
+    if (withPTBD) moves.AddBin("PTBD.dll");
+    moves.SetEnv("QLX_WINDOWS_VERSION", "5.1");
+    moves.SetEnv("QLX_SIM_ROBOTS", "1,2");  // a list: "1" alone would be a count
+    moves.SetEnv("QLX_SIM_DRIVES", "1:101,70");
+    std::filesystem::create_directories(moves.Path() + "/run");
+    moves.SetEnv("XDG_RUNTIME_DIR", moves.Path() + "/run");
+    const HostRun run = RunHost(moves, {{"1"},
+                                        {"4", "1", "buf:40", "int:10"},
+                                        {"9", "1", kDriveE, "1", "0"},
+                                        {"31", "1", kDriveE, kDriveF}});
+    ASSERT_EQ(run.calls.size(), 4u) << run.output;
+    for (const SlotResult& call : run.calls) EXPECT_EQ(call.result, 0u);
+    const auto moveBD = moves.Journal("MoveBD");
+    const auto unloads = moves.Journal("PTRobot_UnLoadDrive");
+    if (withPTBD) {
+      ASSERT_EQ(moveBD.size(), 1u);
+      EXPECT_EQ(moveBD[0].pid, run.pid);
+      EXPECT_EQ(moveBD[0].args, "\"E:\"");
+      EXPECT_TRUE(unloads.empty());
+    } else {
+      EXPECT_TRUE(moveBD.empty());
+      ASSERT_EQ(unloads.size(), 1u);
+      EXPECT_NE(unloads[0].pid, run.pid);
+      EXPECT_EQ(moves.Journal("PTRobot_LoadDrive").back().Args(),
+                (std::vector<std::string>{"1", "70", "1", "0"}));
+    }
+  }
+}
+
+// The whole job of the burning service for one disc, every robot call in
+// robot 1's agent: enumerate, assign the drive, burn position, print, unload.
+TEST_F(XpPath, PublishingOneDiscRunsEveryRobotCallInTheRobotsAgent) {
+  folder.SetEnv("QLX_SIM_INPUT_DISCS", "5");
+  const std::string input = std::to_string(qlx::sim::kLocationInputBin);
+  const std::string output = std::to_string(qlx::sim::kLocationOutputBin);
+  const HostRun run = RunXp({{"1"},
+                             {"2", "buf:40", "int:10"},
+                             {"3", "1", "buf:320"},
+                             {"4", "1", "buf:40:ff", "int:10"},
+                             {"28", "1", kDriveE, "s:QXS00e1000", "0", "0"},
+                             {"9", "1", kDriveE, input, "0"},
+                             {"6", kDriveE, "buf:532"},
+                             {"13", "1", kDriveE},
+                             {"17", "1", "s:label.std", "0"},
+                             {"14", "1", output},
+                             {"25", "1", "buf:24"}});
+  ASSERT_EQ(run.calls.size(), 11u);
+  for (size_t i = 0; i < run.calls.size(); ++i) EXPECT_EQ(run.calls[i].result, 0u) << "call " << i;
+  EXPECT_EQ(Int32s(run.calls[3].buffers[0]).at(0), 101);
+  EXPECT_EQ(Int32s(run.calls[3].buffers[0]).at(1), 70);
+  EXPECT_EQ(Int32s(run.calls[3].buffers[1]), std::vector<int32_t>{2});
+  EXPECT_TRUE(folder.Records("CDraventImpl::SetRoboticDrive", "ERROR").empty());
+  const std::vector<int32_t> status = Int32s(run.calls[10].buffers[0]);
+  EXPECT_EQ(status.at(2), 4);  // input bin: one disc taken
+  EXPECT_EQ(status.at(3), 1);  // output bin: the finished disc
+  EXPECT_EQ(status.at(5), 0);  // printer empty
+
+  const auto agents = Servers("PTRobot_GetRobotInfo");
+  ASSERT_EQ(agents.size(), 1u);
+  EXPECT_NE(agents[0], hostPid);
+  for (const char* function :
+       {"PTRobot_SetRoboticDriveWithoutEnum", "PTRobot_GetDriveSerialFromFlash",
+        "PTRobot_SetRoboticDrive", "PTRobot_LoadDrive", "PTRobot_GetDriveInfo",
+        "PTRobot_LoadPrinterFromDrive", "PTRobot_PrintFile", "PTRobot_UnLoadPrinter",
+        "PTRobot_GetRobotStatus"}) {
+    EXPECT_EQ(Servers(function), std::vector<int>{agents[0]}) << function;
+  }
 }
 
 }  // namespace
