@@ -5,8 +5,8 @@
 #include <cstdint>
 
 #include "platform/callconv.h"
-#include "sim/robot/SimConfig.h"
 #include "sim/robot/SimCall.h"
+#include "sim/robot/SimConfig.h"
 #include "sim/robot/SimRobot.h"
 
 namespace {

@@ -10,8 +10,8 @@ namespace qlx::sim {
 struct SimConfig {
   int robots = 1;
   int drives = 2;
-  std::vector<int32_t> robotHandles;                     // explicit handles, else generated
-  std::map<int32_t, std::vector<int32_t>> driveLists;    // explicit drives per robot handle
+  std::vector<int32_t> robotHandles;                   // explicit handles, else generated
+  std::map<int32_t, std::vector<int32_t>> driveLists;  // explicit drives per robot handle
   int inputDiscs = 100;
   int binCapacity = 100;
   uint32_t initResult = 0;
