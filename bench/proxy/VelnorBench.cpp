@@ -19,7 +19,7 @@
 
 namespace {
 
-constexpr int32_t kRobot = 5;
+constexpr int32_t kRobot = 1 << 16;  // the simulator's first robot
 
 PFN_PTRobot_GetRobotInfo g_getRobotInfo = nullptr;
 int g_agent = 0;
@@ -96,7 +96,7 @@ int main(int argc, char** argv) {
   char runtime[] = "/tmp/qlxbench.XXXXXX";
   if (mkdtemp(runtime) == nullptr) return 1;
   setenv("XDG_RUNTIME_DIR", runtime, 1);
-  setenv("QLX_SIM_ROBOTS", "5", 1);
+  setenv("QLX_SIM_ROBOTS", "1", 1);
   void* velnor = dlopen(QLX_BIN_DIR "/Velnor.dll", RTLD_NOW | RTLD_LOCAL);
   if (velnor == nullptr) return 1;
   g_getRobotInfo =
