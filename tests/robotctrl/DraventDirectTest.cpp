@@ -61,6 +61,68 @@ TEST_F(DirectPath, InitInitializesTheLibraryInTheHostProcess) {
   EXPECT_TRUE(folder.Records("CDraventImpl::Init", "ERROR").empty());
 }
 
+TEST_F(DirectPath, InitAgainRebindsAndDestroyReachesTheLibrary) {
+  const auto results = RunBound({{"1"}, {"0"}});
+  ASSERT_EQ(results.size(), 2u);
+  EXPECT_EQ(results[0].result, 0u);
+  EXPECT_EQ(results[1].result, 0u);
+  EXPECT_EQ(Calls("PTRobot_Initialize"), 2u);
+  EXPECT_EQ(Calls("PTRobot_SetApplicationID"), 2u);
+  EXPECT_EQ(Calls("PTRobot_Destroy"), 1u);
+}
+
+// Each pass-through slot reaches its own vendor function with the caller's
+// arguments, in order.
+TEST_F(DirectPath, EverySlotReachesItsVendorFunction) {
+  struct Case {
+    SlotCall call;
+    std::string journaled;
+  };
+  const std::vector<Case> cases = {
+      {{"7", "101", "1"}, "PTRobot_OpenCloseDrive(101, 1)"},
+      {{"8", "1", "3"}, "PTRobot_SystemAction(1, 3)"},
+      {{"9", "1", "101", "1", "0"}, "PTRobot_LoadDrive(1, 101, 1, 0)"},
+      {{"10", "1", "101", "2"}, "PTRobot_UnLoadDrive(1, 101, 2)"},
+      {{"11", "1", "1", "4"}, "PTRobot_MoveDiscBetweenLocations(1, 1, 4)"},
+      {{"12", "1", "1"}, "PTRobot_LoadPrinter(1, 1)"},
+      {{"13", "1", "70"}, "PTRobot_LoadPrinterFromDrive(1, 70)"},
+      {{"14", "1", "2"}, "PTRobot_UnLoadPrinter(1, 2)"},
+      {{"15", "1", "s:Title=Backup"}, "PTRobot_AddMergeFields(1, \"Title=Backup\")"},
+      {{"16", "1", "s:merge.std", "1"}, "PTRobot_PrintFileWithMerge2(1, \"merge.std\", 1)"},
+      {{"17", "1", "s:label.std", "2"}, "PTRobot_PrintFile(1, \"label.std\", 2)"},
+      {{"18", "1"}, "PTRobot_ClearMergeList(1)"},
+      {{"19", "1", "buf:12"}, "PTRobot_GetPrinterSettings(1, out)"},
+      {{"20", "1", "buf:12"}, "PTRobot_SetPrinterSettings(1, {0, 0, 0})"},
+      {{"21", "1", "5", "buf:512", "256", "0"}, "PTRobot_GetErrorString(1, 5, out, 256, 0)"},
+      {{"22", "1", "1"}, "PTRobot_KillSystemError(1, 1)"},
+      {{"23", "1", "int:0"}, "PTRobot_GetRobotOptions(1, out)"},
+      {{"24", "1", "6"}, "PTRobot_SetRobotOptions(1, 6)"},
+      {{"25", "1", "buf:24"}, "PTRobot_GetRobotStatus(1, out)"},
+      {{"26", "1", "buf:164"}, "PTRobot_GetRobotStatus2(1, out)"},
+      {{"27", "s:a.std", "s:b.bmp", "300"},
+       "PTRobot_GetSureThingPreview(\"a.std\", \"b.bmp\", 300)"},
+      {{"29", "s:dbg.txt", "4", "s:trace.txt"},
+       "PTRobot_SetupDebugging(\"dbg.txt\", 4, \"trace.txt\")"},
+      {{"30", "cb"}, "PTRobot_SetOpenCloseFunction(fn)"},
+  };
+  std::vector<SlotCall> calls;
+  for (const Case& c : cases) calls.push_back(c.call);
+  const auto results = RunBound(calls);
+  ASSERT_EQ(results.size(), cases.size());
+  auto journal = folder.Journal();
+  journal.erase(journal.begin(), journal.begin() + 2);  // Init's calls
+  ASSERT_EQ(journal.size(), cases.size());
+  for (size_t i = 0; i < cases.size(); ++i) {
+    EXPECT_EQ(journal[i].Text(), cases[i].journaled) << "slot " << cases[i].call[0];
+  }
+  // Results pass unchanged, as the simulated robot's state makes them.
+  EXPECT_EQ(results[5].result, sim::kErrTargetOccupied);    // the move filled the printer
+  EXPECT_EQ(results[6].result, sim::kErrNoDiscAtSource);    // drive 70 is empty
+  EXPECT_EQ(results[9].result, sim::kErrPrinterEmpty);      // after the unload
+  EXPECT_EQ(results[13].result, sim::kErrInvalidArgument);  // zero copies
+  EXPECT_EQ(results[0].result, 0u);
+}
+
 TEST_F(DirectPath, WindowsVersionChoosesTheLibrary) {
   struct Case {
     const char* version;
