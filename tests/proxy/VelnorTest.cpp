@@ -317,6 +317,31 @@ TEST_F(VelnorTest, UnloadingTheLibraryEndsItsAgentsAndTheirEndpoints) {
   }
 }
 
+TEST_F(VelnorTest, AgentsOfAHostThatDiesEndThemselves) {
+  Load();  // only for the folder's files; the host loads its own copy
+  Unload();
+  const std::string ready = runtime_.File("ready");
+  setenv("VELNOR_PATH", folder_.File("Velnor.dll").c_str(), 1);
+  setenv("HOST_READY", ready.c_str(), 1);
+  pid_t host = fork();
+  ASSERT_GE(host, 0);
+  if (host == 0) {
+    execl(QLX_TEST_BIN_DIR "/proxy_crashing_host", "proxy_crashing_host", nullptr);
+    _exit(127);
+  }
+  unsetenv("VELNOR_PATH");
+  unsetenv("HOST_READY");
+  ASSERT_TRUE(WaitUntil([&] { return !ReadFile(ready).empty(); }, 10000));
+  EXPECT_EQ(ReadFile(ready), "0\n");
+  const std::set<int> agents = RunningAgents();
+  ASSERT_EQ(agents.size(), 1u);
+  kill(host, SIGKILL);
+  int status = 0;
+  ASSERT_EQ(waitpid(host, &status, 0), host);
+  EXPECT_TRUE(WaitUntil([&] { return RunningAgents().empty(); }))
+      << "the agent outlived the host that started it";
+}
+
 // Makes the next process the system creates take `pid`; -1 when not possible.
 pid_t ForkDecoyWithPid(pid_t pid) {
   for (int attempt = 0; attempt < 20; ++attempt) {
