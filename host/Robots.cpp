@@ -13,8 +13,9 @@ namespace qlx::host {
 namespace {
 
 // Controllers live until the process ends (the interface frees none); kept
-// here so that they stay reachable to the end.
-std::vector<IDravent*> gControllers;
+// here, in a list that is never destroyed, so that they stay reachable to
+// the very end.
+std::vector<IDravent*>* const gControllers = new std::vector<IDravent*>();
 
 constexpr int32_t kMaxRobots = 10;
 constexpr int32_t kMaxDrives = 10;
@@ -61,7 +62,7 @@ RobotSession::RobotSession(RobotPath path) {
   auto create = LoadFactory<PFN_CreateDraventObj>("Dravent.dll", "CreateDraventObj");
   controller_ = create();
   if (controller_ == nullptr) throw JobError("Dravent.dll made no robot controller");
-  gControllers.push_back(controller_);
+  gControllers->push_back(controller_);
   platform::WindowsVersion version;
   xp_ = platform::GetWindowsVersion(version) && version.platformId == platform::kPlatformWin32Nt &&
         version.major == 5 && version.minor == 1;
