@@ -40,6 +40,7 @@ void WriteDriveRoot(int32_t hDrive, char16_t* root) {
   root[2] = u'\0';
 }
 
+// Exact, case-sensitive comparison up to the terminator.
 bool SameText(const char16_t* left, const char16_t* right) {
   for (; *left == *right; ++left, ++right) {
     if (*left == u'\0') return true;
@@ -47,6 +48,7 @@ bool SameText(const char16_t* left, const char16_t* right) {
   return false;
 }
 
+// A 32-bit value as 8 upper-case hexadecimal digits.
 struct Hex8 {
   uint32_t value;
 };

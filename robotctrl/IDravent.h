@@ -74,9 +74,6 @@ class IDravent {
   ~IDravent() = default;
 };
 
-// Number of operations, and so of slots, of IDravent.
-constexpr int kDraventSlotCount = 32;
-
 // The plug-in's one export: a new, unbound controller, or null when no memory
 // could be had.
 using PFN_CreateDraventObj = IDravent* (*)();
