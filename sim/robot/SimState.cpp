@@ -1,6 +1,7 @@
 #include "sim/robot/SimState.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -256,7 +257,8 @@ uint32_t SimWorld::GetDriveInfo(int32_t driveHandle, DrvInfo* info) {
   if (const uint32_t error = AnyDrive(driveHandle, robot, drive)) return error;
   std::memset(info, 0, sizeof *info);
   info->hDrive = drive->handle;
-  CopyText(info->Description, Utf16(std::string("QLX SIM DVDRW-24X (") + drive->letter + ":)"));
+  const char letter = static_cast<char>(std::toupper(static_cast<unsigned char>(drive->letter)));
+  CopyText(info->Description, Utf16(std::string("QLX SIM DVDRW-24X (") + letter + ":)"));
   CopyText(info->Firmware, u"1.07");
   CopyText(info->Serial, drive->serial);
   info->DriveType = kDriveTypeDvdRecorder;
