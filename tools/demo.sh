@@ -73,4 +73,6 @@ EOF
 QLX_FAKEUSB_SCRIPT="$work/usb-events.txt" "$qlxhost" usb watch --seconds 3
 
 section "Log files in $bin/Log"
-ls -l "$bin/Log" || true
+(cd "$bin/Log" && ls -l -- *.log) || true
+echo "and $(find "$bin/Log" -maxdepth 1 -name 'PTRobot*.dbg' | wc -l) debug and trace files" \
+  "of the vendor library, one pair per agent process (PTRobot*.dbg)"
