@@ -41,7 +41,8 @@ std::u16string ToUtf16(const std::string& text) {
         cp = (cp << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
       }
     }
-    if (!valid || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) {
+    const bool overlong = (length == 3 && cp < 0x800) || (length == 4 && cp < 0x10000);
+    if (!valid || overlong || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) {
       out += u'\uFFFD';
       ++i;
       continue;
