@@ -408,10 +408,11 @@ struct Marshal<OutCountedArray<CountParam>> {
 template <uint32_t Number, typename... Kinds, size_t... I>
 int32_t ClientCallIndexed(platform::RpcBinding binding, std::index_sequence<I...>,
                           typename Kinds::Type... args) {
-  thread_local std::vector<uint8_t> request;
-  thread_local std::vector<uint8_t> reply;
+  // Per-call buffers: thread-locals with destructors would keep the proxy
+  // library loaded after an unload, and its agents running.
+  std::vector<uint8_t> request;
+  std::vector<uint8_t> reply;
   [[maybe_unused]] const auto argTuple = std::make_tuple(args...);
-  request.clear();
   WireWriter writer(request);
   (Marshal<Kinds>::SendIn(writer, std::get<I>(argTuple), argTuple), ...);
   platform::RpcCall(binding, kAgentInterfaceId, Number, request, reply);

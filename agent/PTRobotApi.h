@@ -124,77 +124,76 @@ using PTOpenCloseFunction = uint32_t(QLX_CALL*)(int32_t Drive, int32_t Open);
 // X(Name, (typed parameters), (argument names)) for every vendor function, in
 // binding order (1 to 43). Every function returns a 32-bit vendor result,
 // 0 for success. Texts are zero-terminated UTF-16; handles are 32-bit values.
-#define PTROBOT_FUNCTIONS(X)                                                                      \
-  X(PTRobot_Initialize, (), ())                                                                   \
-  X(PTRobot_Destroy, (), ())                                                                      \
-  X(PTRobot_SetupDebugging, (const char16_t* DbgFile, int32_t DbgLvl, const char16_t* TraceFile), \
-    (DbgFile, DbgLvl, TraceFile))                                                                 \
-  X(PTRobot_EnumRobots, (int32_t * hRobots, int32_t * NumRobots), (hRobots, NumRobots))           \
-  X(PTRobot_EnumDrives, (int32_t Robot, int32_t * hDrives, int32_t * NumDrives),                  \
-    (Robot, hDrives, NumDrives))                                                                  \
-  X(PTRobot_EnumDrivesWithList,                                                                   \
-    (int32_t Robot, int32_t * hDrives, int32_t * NumDrives, char16_t * DriveList,                 \
-     int32_t ListLength),                                                                         \
-    (Robot, hDrives, NumDrives, DriveList, ListLength))                                           \
-  X(PTRobot_SetRoboticDrive, (int32_t Robot, int32_t Drive, int32_t ColIndex, int32_t RowIndex),  \
-    (Robot, Drive, ColIndex, RowIndex))                                                           \
-  X(PTRobot_SetOpenCloseFunction, (PTOpenCloseFunction OpenCloseFunction), (OpenCloseFunction))   \
-  X(PTRobot_SetRobotOptions, (int32_t Robot, int32_t RobotOptions), (Robot, RobotOptions))        \
-  X(PTRobot_GetRobotOptions, (int32_t Robot, int32_t * RobotOptions), (Robot, RobotOptions))      \
-  X(PTRobot_GetDriveInfo, (int32_t Robot, DrvInfo * pDrvInfo), (Robot, pDrvInfo))                 \
-  X(PTRobot_GetDriveInfo2, (int32_t Robot, DrvInfo2 * pDrvInfo2), (Robot, pDrvInfo2))             \
-  X(PTRobot_GetRobotInfo, (int32_t Robot, RobotInfo * pRobotInfo), (Robot, pRobotInfo))           \
-  X(PTRobot_GetRobotInfo2, (int32_t Robot, RobotInfo2 * pRobotInfo2), (Robot, pRobotInfo2))       \
-  X(PTRobot_GetRobotStatus, (int32_t Robot, RobotStatus * pRobotStatus), (Robot, pRobotStatus))   \
-  X(PTRobot_GetRobotStatus2, (int32_t Robot, RobotStatus2 * pRobotStatus2),                       \
-    (Robot, pRobotStatus2))                                                                       \
-  X(PTRobot_GetManufactureInfo, (int32_t Robot, ManufactureInfo * pManufactureInfo),              \
-    (Robot, pManufactureInfo))                                                                    \
-  X(PTRobot_LoadDrive, (int32_t Robot, int32_t Drive, int32_t FromLocation, int32_t ClearDrive),  \
-    (Robot, Drive, FromLocation, ClearDrive))                                                     \
-  X(PTRobot_LoadPrinter, (int32_t Robot, int32_t FromLocation), (Robot, FromLocation))            \
-  X(PTRobot_LoadPrinterFromDrive, (int32_t Robot, int32_t Drive), (Robot, Drive))                 \
-  X(PTRobot_UnLoadDrive, (int32_t Robot, int32_t Drive, int32_t ToLocation),                      \
-    (Robot, Drive, ToLocation))                                                                   \
-  X(PTRobot_UnLoadPrinter, (int32_t Robot, int32_t ToLocation), (Robot, ToLocation))              \
-  X(PTRobot_MoveDiscBetweenLocations, (int32_t Robot, int32_t FromLocation, int32_t ToLocation),  \
-    (Robot, FromLocation, ToLocation))                                                            \
-  X(PTRobot_SetPrintCopies, (int32_t Robot, int32_t Copies), (Robot, Copies))                     \
-  X(PTRobot_PrintFile, (int32_t Robot, const char16_t* File, int32_t PrintIndex),                 \
-    (Robot, File, PrintIndex))                                                                    \
-  X(PTRobot_PrintFileWithMerge, (int32_t Robot, const char16_t* File), (Robot, File))             \
-  X(PTRobot_PrintFileWithMerge2, (int32_t Robot, const char16_t* File, int32_t ClearMergeList),   \
-    (Robot, File, ClearMergeList))                                                                \
-  X(PTRobot_PrintFileWithMergeFile,                                                               \
-    (int32_t Robot, const char16_t* File, const char16_t* MergeFile), (Robot, File, MergeFile))   \
-  X(PTRobot_AddMergeFields, (int32_t Robot, const char16_t* Field), (Robot, Field))               \
-  X(PTRobot_ClearMergeList, (int32_t Robot), (Robot))                                             \
-  X(PTRobot_GetSureThingPreview,                                                                  \
-    (const char16_t* SureThingFile, const char16_t* OutputFile, int32_t Resolution),              \
-    (SureThingFile, OutputFile, Resolution))                                                      \
-  X(PTRobot_SetPrinterSettings, (int32_t Robot, const PrinterSettings* pPrinterSettings),         \
-    (Robot, pPrinterSettings))                                                                    \
-  X(PTRobot_GetPrinterSettings, (int32_t Robot, PrinterSettings * pPrinterSettings),              \
-    (Robot, pPrinterSettings))                                                                    \
-  X(PTRobot_SetPrinterSettings2, (int32_t Robot, const PrinterSettings2* pPrinterSettings2),      \
-    (Robot, pPrinterSettings2))                                                                   \
-  X(PTRobot_GetPrinterSettings2, (int32_t Robot, PrinterSettings2 * pPrinterSettings2),           \
-    (Robot, pPrinterSettings2))                                                                   \
-  X(PTRobot_KillSystemError, (int32_t Robot, int32_t ResetPrinter), (Robot, ResetPrinter))        \
-  X(PTRobot_SystemAction, (int32_t Robot, int32_t Action), (Robot, Action))                       \
-  X(PTRobot_OpenCloseDrive, (int32_t Robot, int32_t Open), (Robot, Open))                         \
-  X(PTRobot_GetErrorString,                                                                       \
-    (int32_t Robot, int32_t ErrorNum, char16_t * ErrorString, int32_t MaxLength,                  \
-     int32_t Language),                                                                           \
-    (Robot, ErrorNum, ErrorString, MaxLength, Language))                                          \
-  X(PTRobot_GetMediaInfo, (int32_t Robot, DiscInfo * pDiscInfo), (Robot, pDiscInfo))              \
-  X(PTRobot_SetApplicationID, (int32_t AppID), (AppID))                                           \
-  X(PTRobot_SetRoboticDriveWithoutEnum,                                                           \
-    (int32_t Robot, int32_t Drive, const char16_t* Serial, int32_t ColIndex, int32_t RowIndex,    \
-     int32_t Flag),                                                                               \
-    (Robot, Drive, Serial, ColIndex, RowIndex, Flag))                                             \
-  X(PTRobot_GetDriveSerialFromFlash,                                                              \
-    (int32_t Robot, int32_t ColIndex, int32_t RowIndex, char16_t * Serial),                       \
+#define PTROBOT_FUNCTIONS(X)                                                                       \
+  X(PTRobot_Initialize, (), ())                                                                    \
+  X(PTRobot_Destroy, (), ())                                                                       \
+  X(PTRobot_SetupDebugging, (const char16_t* DbgFile, int32_t DbgLvl, const char16_t* TraceFile),  \
+    (DbgFile, DbgLvl, TraceFile))                                                                  \
+  X(PTRobot_EnumRobots, (int32_t * hRobots, int32_t * NumRobots), (hRobots, NumRobots))            \
+  X(PTRobot_EnumDrives, (int32_t Robot, int32_t * hDrives, int32_t * NumDrives),                   \
+    (Robot, hDrives, NumDrives))                                                                   \
+  X(PTRobot_EnumDrivesWithList,                                                                    \
+    (int32_t Robot, int32_t * hDrives, int32_t * NumDrives, char16_t* DriveList,                   \
+     int32_t ListLength),                                                                          \
+    (Robot, hDrives, NumDrives, DriveList, ListLength))                                            \
+  X(PTRobot_SetRoboticDrive, (int32_t Robot, int32_t Drive, int32_t ColIndex, int32_t RowIndex),   \
+    (Robot, Drive, ColIndex, RowIndex))                                                            \
+  X(PTRobot_SetOpenCloseFunction, (PTOpenCloseFunction OpenCloseFunction), (OpenCloseFunction))    \
+  X(PTRobot_SetRobotOptions, (int32_t Robot, int32_t RobotOptions), (Robot, RobotOptions))         \
+  X(PTRobot_GetRobotOptions, (int32_t Robot, int32_t * RobotOptions), (Robot, RobotOptions))       \
+  X(PTRobot_GetDriveInfo, (int32_t Robot, DrvInfo * pDrvInfo), (Robot, pDrvInfo))                  \
+  X(PTRobot_GetDriveInfo2, (int32_t Robot, DrvInfo2 * pDrvInfo2), (Robot, pDrvInfo2))              \
+  X(PTRobot_GetRobotInfo, (int32_t Robot, RobotInfo * pRobotInfo), (Robot, pRobotInfo))            \
+  X(PTRobot_GetRobotInfo2, (int32_t Robot, RobotInfo2 * pRobotInfo2), (Robot, pRobotInfo2))        \
+  X(PTRobot_GetRobotStatus, (int32_t Robot, RobotStatus * pRobotStatus), (Robot, pRobotStatus))    \
+  X(PTRobot_GetRobotStatus2, (int32_t Robot, RobotStatus2 * pRobotStatus2),                        \
+    (Robot, pRobotStatus2))                                                                        \
+  X(PTRobot_GetManufactureInfo, (int32_t Robot, ManufactureInfo * pManufactureInfo),               \
+    (Robot, pManufactureInfo))                                                                     \
+  X(PTRobot_LoadDrive, (int32_t Robot, int32_t Drive, int32_t FromLocation, int32_t ClearDrive),   \
+    (Robot, Drive, FromLocation, ClearDrive))                                                      \
+  X(PTRobot_LoadPrinter, (int32_t Robot, int32_t FromLocation), (Robot, FromLocation))             \
+  X(PTRobot_LoadPrinterFromDrive, (int32_t Robot, int32_t Drive), (Robot, Drive))                  \
+  X(PTRobot_UnLoadDrive, (int32_t Robot, int32_t Drive, int32_t ToLocation),                       \
+    (Robot, Drive, ToLocation))                                                                    \
+  X(PTRobot_UnLoadPrinter, (int32_t Robot, int32_t ToLocation), (Robot, ToLocation))               \
+  X(PTRobot_MoveDiscBetweenLocations, (int32_t Robot, int32_t FromLocation, int32_t ToLocation),   \
+    (Robot, FromLocation, ToLocation))                                                             \
+  X(PTRobot_SetPrintCopies, (int32_t Robot, int32_t Copies), (Robot, Copies))                      \
+  X(PTRobot_PrintFile, (int32_t Robot, const char16_t* File, int32_t PrintIndex),                  \
+    (Robot, File, PrintIndex))                                                                     \
+  X(PTRobot_PrintFileWithMerge, (int32_t Robot, const char16_t* File), (Robot, File))              \
+  X(PTRobot_PrintFileWithMerge2, (int32_t Robot, const char16_t* File, int32_t ClearMergeList),    \
+    (Robot, File, ClearMergeList))                                                                 \
+  X(PTRobot_PrintFileWithMergeFile,                                                                \
+    (int32_t Robot, const char16_t* File, const char16_t* MergeFile), (Robot, File, MergeFile))    \
+  X(PTRobot_AddMergeFields, (int32_t Robot, const char16_t* Field), (Robot, Field))                \
+  X(PTRobot_ClearMergeList, (int32_t Robot), (Robot))                                              \
+  X(PTRobot_GetSureThingPreview,                                                                   \
+    (const char16_t* SureThingFile, const char16_t* OutputFile, int32_t Resolution),               \
+    (SureThingFile, OutputFile, Resolution))                                                       \
+  X(PTRobot_SetPrinterSettings, (int32_t Robot, const PrinterSettings* pPrinterSettings),          \
+    (Robot, pPrinterSettings))                                                                     \
+  X(PTRobot_GetPrinterSettings, (int32_t Robot, PrinterSettings * pPrinterSettings),               \
+    (Robot, pPrinterSettings))                                                                     \
+  X(PTRobot_SetPrinterSettings2, (int32_t Robot, const PrinterSettings2* pPrinterSettings2),       \
+    (Robot, pPrinterSettings2))                                                                    \
+  X(PTRobot_GetPrinterSettings2, (int32_t Robot, PrinterSettings2 * pPrinterSettings2),            \
+    (Robot, pPrinterSettings2))                                                                    \
+  X(PTRobot_KillSystemError, (int32_t Robot, int32_t ResetPrinter), (Robot, ResetPrinter))         \
+  X(PTRobot_SystemAction, (int32_t Robot, int32_t Action), (Robot, Action))                        \
+  X(PTRobot_OpenCloseDrive, (int32_t Robot, int32_t Open), (Robot, Open))                          \
+  X(PTRobot_GetErrorString,                                                                        \
+    (int32_t Robot, int32_t ErrorNum, char16_t* ErrorString, int32_t MaxLength, int32_t Language), \
+    (Robot, ErrorNum, ErrorString, MaxLength, Language))                                           \
+  X(PTRobot_GetMediaInfo, (int32_t Robot, DiscInfo * pDiscInfo), (Robot, pDiscInfo))               \
+  X(PTRobot_SetApplicationID, (int32_t AppID), (AppID))                                            \
+  X(PTRobot_SetRoboticDriveWithoutEnum,                                                            \
+    (int32_t Robot, int32_t Drive, const char16_t* Serial, int32_t ColIndex, int32_t RowIndex,     \
+     int32_t Flag),                                                                                \
+    (Robot, Drive, Serial, ColIndex, RowIndex, Flag))                                              \
+  X(PTRobot_GetDriveSerialFromFlash,                                                               \
+    (int32_t Robot, int32_t ColIndex, int32_t RowIndex, char16_t* Serial),                         \
     (Robot, ColIndex, RowIndex, Serial))
 
 // Pointer types PFN_<Name> of every vendor function.

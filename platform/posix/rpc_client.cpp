@@ -80,12 +80,6 @@ int Connect(const std::string& endpointName) {
   return fd;
 }
 
-// Receive buffer of the calling thread, room for the largest message.
-uint8_t* ReceiveBuffer() {
-  thread_local std::unique_ptr<uint8_t[]> buffer(new uint8_t[kRpcMaxMessage]);
-  return buffer.get();
-}
-
 int TakeConnection(RpcBindingRecord& binding, bool& reused) {
   {
     std::lock_guard<std::mutex> guard(binding.lock);
@@ -105,17 +99,30 @@ void GiveBack(RpcBindingRecord& binding, int fd) {
   binding.idle.push_back(fd);
 }
 
-// Receives one reply for `procedure`; returns its total size. Throws when the
-// peer went away or sent something that is not a reply.
-size_t ReceiveReply(int fd, uint8_t* buffer) {
+// Waits for the next message and returns its size without taking it.
+size_t PendingMessageSize(int fd) {
   for (;;) {
-    ssize_t size = recv(fd, buffer, kRpcMaxMessage, MSG_TRUNC);
+    ssize_t size = recv(fd, nullptr, 0, MSG_PEEK | MSG_TRUNC);
     if (size < 0 && errno == EINTR) continue;
     if (size <= 0) throw RpcException(kRpcCallFailed);
-    if (static_cast<size_t>(size) > kRpcMaxMessage ||
-        static_cast<size_t>(size) < sizeof(WireHeader))
-      throw RpcException(kRpcBadStubData);
     return static_cast<size_t>(size);
+  }
+}
+
+// Receives one reply into `buffer`, sized to it. Throws when the peer went away
+// or sent something that is not a reply. The buffer belongs to the call, not
+// to the thread: a thread-local with a destructor would pin the library that
+// holds this code in memory, so that unloading it would end no agents.
+void ReceiveReply(int fd, std::vector<uint8_t>& buffer) {
+  const size_t pending = PendingMessageSize(fd);
+  if (pending > kRpcMaxMessage || pending < sizeof(WireHeader)) throw RpcException(kRpcBadStubData);
+  buffer.resize(pending);
+  for (;;) {
+    ssize_t size = recv(fd, buffer.data(), buffer.size(), MSG_TRUNC);
+    if (size < 0 && errno == EINTR) continue;
+    if (size <= 0) throw RpcException(kRpcCallFailed);
+    if (static_cast<size_t>(size) != pending) throw RpcException(kRpcBadStubData);
+    return;
   }
 }
 
@@ -189,14 +196,15 @@ void RpcCall(RpcBinding binding, const RpcInterfaceId& iface, uint32_t procedure
     throw RpcException(kRpcCallFailed);
   }
 
-  uint8_t* buffer = ReceiveBuffer();
-  size_t size;
+  std::vector<uint8_t> received;
   try {
-    size = ReceiveReply(fd, buffer);
+    ReceiveReply(fd, received);
   } catch (...) {
     close(fd);
     throw;
   }
+  const uint8_t* buffer = received.data();
+  const size_t size = received.size();
   WireHeader answer;
   std::memcpy(&answer, buffer, sizeof answer);
   bool wellFormed = answer.magic == kWireMagic && answer.bodySize == size - sizeof answer &&
