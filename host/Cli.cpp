@@ -8,11 +8,11 @@ namespace qlx::host {
 
 namespace {
 
-const OptionSpec* FindSpec(const std::vector<OptionSpec>& specs, const std::string& name,
+const OptionRule* FindRule(const std::vector<OptionRule>& rules, const std::string& name,
                            char shortName) {
-  for (const auto& spec : specs) {
-    if (!name.empty() && spec.name == name) return &spec;
-    if (name.empty() && shortName != 0 && spec.shortName == shortName) return &spec;
+  for (const auto& rule : rules) {
+    if (!name.empty() && rule.name == name) return &rule;
+    if (name.empty() && shortName != 0 && rule.shortName == shortName) return &rule;
   }
   return nullptr;
 }
@@ -35,7 +35,7 @@ const std::vector<std::string>& ParsedArgs::Values(const std::string& name) cons
   return it == options_.end() ? kNone : it->second;
 }
 
-ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs) {
+ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<OptionRule>& rules) {
   ParsedArgs parsed;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -68,23 +68,23 @@ ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<Opt
     } else {
       throw UsageError("unknown option '" + arg + "'");
     }
-    const OptionSpec* spec = FindSpec(specs, name, shortName);
-    if (spec == nullptr) throw UsageError("unknown option '" + arg + "'");
+    const OptionRule* rule = FindRule(rules, name, shortName);
+    if (rule == nullptr) throw UsageError("unknown option '" + arg + "'");
     std::string value;
-    if (spec->takesValue) {
+    if (rule->takesValue) {
       if (hasInlineValue) {
         value = inlineValue;
       } else if (i + 1 < args.size()) {
         value = args[++i];
       } else {
-        throw UsageError("option --" + spec->name + " needs a value");
+        throw UsageError("option --" + rule->name + " needs a value");
       }
     } else if (hasInlineValue) {
-      throw UsageError("option --" + spec->name + " takes no value");
+      throw UsageError("option --" + rule->name + " takes no value");
     }
-    auto& slot = parsed.options_[spec->name];
-    if (!slot.empty() && !spec->repeatable && spec->takesValue) {
-      throw UsageError("option --" + spec->name + " given twice");
+    auto& slot = parsed.options_[rule->name];
+    if (!slot.empty() && !rule->repeatable && rule->takesValue) {
+      throw UsageError("option --" + rule->name + " given twice");
     }
     slot.push_back(value);
   }

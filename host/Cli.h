@@ -23,7 +23,7 @@ class JobError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-struct OptionSpec {
+struct OptionRule {
   std::string name;    // long name without dashes, e.g. "disc"
   char shortName = 0;  // e.g. 'v'; 0 when there is none
   bool takesValue = false;
@@ -41,17 +41,17 @@ class ParsedArgs {
   bool HelpRequested() const { return help_; }
 
  private:
-  friend ParsedArgs ParseArgs(const std::vector<std::string>&, const std::vector<OptionSpec>&);
+  friend ParsedArgs ParseArgs(const std::vector<std::string>&, const std::vector<OptionRule>&);
   std::map<std::string, std::vector<std::string>> options_;
   std::vector<std::string> positionals_;
   bool help_ = false;
 };
 
-// Parses `args` against `specs`. "--name value", "--name=value", "-v",
+// Parses `args` against `rules`. "--name value", "--name=value", "-v",
 // "--" (everything after it is positional) and "-h"/"--help" are understood.
 // Throws UsageError for unknown options, missing values and repeats of an
 // option that is not repeatable.
-ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<OptionSpec>& specs);
+ParsedArgs ParseArgs(const std::vector<std::string>& args, const std::vector<OptionRule>& rules);
 
 // Decimal or "0x" hexadecimal; `what` names the argument in the error.
 uint64_t ParseUnsigned(const std::string& text, const std::string& what);

@@ -15,7 +15,7 @@ struct Command {
   std::string name;
   std::string summary;
   std::string help;
-  std::vector<OptionSpec> options;
+  std::vector<OptionRule> options;
   std::function<int(const ParsedArgs&, const Console&)> run;
 };
 

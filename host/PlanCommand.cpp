@@ -156,7 +156,7 @@ PlanRequest PlanRequestFrom(const ParsedArgs& args) {
   return request;
 }
 
-std::vector<OptionSpec> PlanOptions() {
+std::vector<OptionRule> PlanOptions() {
   return {{"disc", 0, true, false},  {"size", 0, true, false},      {"sort", 0, true, false},
           {"split", 0, true, false}, {"every-disc", 0, true, true}, {"target", 0, true, false},
           {"json", 0, false, false}, {"verbose", 'v', false, false}};

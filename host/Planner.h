@@ -60,7 +60,7 @@ std::string TargetFor(const std::string& prefix, const std::string& source);
 
 // The request described by plan's options (shared with publish).
 PlanRequest PlanRequestFrom(const ParsedArgs& args);
-std::vector<OptionSpec> PlanOptions();
+std::vector<OptionRule> PlanOptions();
 
 // Checks the request's paths, runs the assignment and copies the result.
 // Throws JobError when a path is missing or the plug-in refuses the job.
