@@ -15,9 +15,10 @@
 // Drive positions: drive j of a robot sits in column 0, row j, and is
 // assigned there until PTRobot_SetRoboticDrive(WithoutEnum) assigns another
 // position (0 to 9 each; PTRobot_GetDriveInfo reports it). The flash memory
-// numbers the rows of each pair the other way round: the serial of the drive
-// in row r is read with PTRobot_GetDriveSerialFromFlash(robot, 0, r ^ 1). A
-// flash position without a drive reads as an empty serial with result 0.
+// records where the drives sit, whatever position is assigned, and numbers
+// the rows of each pair the other way round: the serial of drive j is read
+// with PTRobot_GetDriveSerialFromFlash(robot, 0, j ^ 1). A flash position
+// without a drive reads as an empty serial with result 0.
 //
 // Discs: the input bin starts with input_discs blank discs; the output and
 // reject bins start empty. Bins are stacks: a disc put back on a bin is the

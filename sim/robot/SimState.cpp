@@ -33,6 +33,13 @@ bool IsBin(int32_t location) {
          location == kLocationRejectBin;
 }
 
+// The discs of one of the robot's bins, top last.
+std::vector<Disc>& BinDiscs(SimRobotUnit& robot, int32_t location) {
+  return location == kLocationInputBin    ? robot.input
+         : location == kLocationOutputBin ? robot.output
+                                          : robot.reject;
+}
+
 // Debug files of the library: one line each time debugging is set up.
 void TouchDebugFile(const char16_t* path, const std::string& line) {
   if (path == nullptr || *path == u'\0') return;
@@ -221,7 +228,8 @@ uint32_t SimWorld::GetDriveSerialFromFlash(int32_t robotHandle, int32_t column, 
     return kErrInvalidPosition;
   }
   std::u16string found;
-  // The flash numbers the rows of each pair the other way round.
+  // The flash records the drives where they sit, not where they are assigned,
+  // and numbers the rows of each pair the other way round.
   const int position = row ^ 1;
   int& reads = robot->flashReads[static_cast<size_t>(row)];
   if (column == 0 && position < static_cast<int>(robot->drives.size()) &&
@@ -378,8 +386,87 @@ uint32_t SimWorld::GetMediaInfo(int32_t robotHandle, DiscInfo* info) {
   return 0;
 }
 
-uint32_t SimWorld::CanTake(const SimRobotUnit& robot, int32_t location) const {
-  switch (location) {
+uint32_t SimWorld::LoadDrive(int32_t robotHandle, int32_t driveHandle, int32_t from,
+                             int32_t clearDrive) {
+  return MoveDisc(robotHandle, Place::Bin(from), Place::Drive(driveHandle), clearDrive != 0);
+}
+
+uint32_t SimWorld::UnLoadDrive(int32_t robotHandle, int32_t driveHandle, int32_t to) {
+  return MoveDisc(robotHandle, Place::Drive(driveHandle), Place::BinOrPrinter(to));
+}
+
+uint32_t SimWorld::LoadPrinter(int32_t robotHandle, int32_t from) {
+  return MoveDisc(robotHandle, Place::Bin(from), Place::Printer());
+}
+
+uint32_t SimWorld::LoadPrinterFromDrive(int32_t robotHandle, int32_t driveHandle) {
+  return MoveDisc(robotHandle, Place::Drive(driveHandle), Place::Printer());
+}
+
+uint32_t SimWorld::UnLoadPrinter(int32_t robotHandle, int32_t to) {
+  return MoveDisc(robotHandle, Place::Printer(), Place::Bin(to));
+}
+
+uint32_t SimWorld::MoveDiscBetweenLocations(int32_t robotHandle, int32_t from, int32_t to) {
+  return MoveDisc(robotHandle, Place::Location(from), Place::Location(to));
+}
+
+// The checks run in a fixed order, which decides the error of a move that is
+// wrong in several ways: robot, drives, location codes, source, target.
+uint32_t SimWorld::MoveDisc(int32_t robotHandle, Place source, Place target, bool clearTarget) {
+  std::lock_guard<std::mutex> hold(lock_);
+  SimRobotUnit* robot = nullptr;
+  if (const uint32_t error = Robot(robotHandle, robot)) return error;
+  Spot from;
+  Spot to;
+  if (const uint32_t error = Find(*robot, source, from)) return error;
+  if (const uint32_t error = Find(*robot, target, to)) return error;
+  const bool sameLocation =
+      from.drive == nullptr && to.drive == nullptr && from.location == to.location;
+  if (!source.Accepts() || !target.Accepts() || sameLocation) return kErrInvalidLocation;
+  if (const uint32_t error = CanTake(*robot, from)) return error;
+  if (clearTarget && to.drive != nullptr && to.drive->occupied) {
+    if (const uint32_t error = Transfer(*robot, to, Spot{kLocationRejectBin})) return error;
+  }
+  return Transfer(*robot, from, to);
+}
+
+bool SimWorld::Place::Accepts() const {
+  switch (kind) {
+    case Kind::kBin:
+      return IsBin(value);
+    case Kind::kBinOrPrinter:
+      return IsBin(value) || value == kLocationPrinter;
+    default:
+      return true;
+  }
+}
+
+// Drives are looked up on both ends before any location code is checked.
+uint32_t SimWorld::Find(SimRobotUnit& robot, Place place, Spot& spot) const {
+  if (place.kind != Place::Kind::kDrive) {
+    spot.location = place.value;
+    return 0;
+  }
+  for (auto& drive : robot.drives) {
+    if (drive.handle == place.value) {
+      spot.drive = &drive;
+      return 0;
+    }
+  }
+  return kErrInvalidDrive;
+}
+
+uint32_t SimWorld::Transfer(SimRobotUnit& robot, const Spot& from, const Spot& to) {
+  if (const uint32_t error = CanTake(robot, from)) return error;
+  if (const uint32_t error = CanPut(robot, to)) return error;
+  Put(robot, to, Take(robot, from));
+  return 0;
+}
+
+uint32_t SimWorld::CanTake(const SimRobotUnit& robot, const Spot& spot) const {
+  if (spot.drive != nullptr) return spot.drive->occupied ? 0 : kErrNoDiscAtSource;
+  switch (spot.location) {
     case kLocationInputBin:
       return robot.input.empty() && robot.inputBlanks == 0 ? kErrNoDiscAtSource : 0;
     case kLocationOutputBin:
@@ -393,9 +480,10 @@ uint32_t SimWorld::CanTake(const SimRobotUnit& robot, int32_t location) const {
   }
 }
 
-uint32_t SimWorld::CanPut(const SimRobotUnit& robot, int32_t location) const {
+uint32_t SimWorld::CanPut(const SimRobotUnit& robot, const Spot& spot) const {
+  if (spot.drive != nullptr) return spot.drive->occupied ? kErrTargetOccupied : 0;
   const auto capacity = static_cast<size_t>(config_.binCapacity);
-  switch (location) {
+  switch (spot.location) {
     case kLocationInputBin:
       return robot.inputBlanks + robot.input.size() >=
                      std::max<size_t>(capacity, config_.inputDiscs)
@@ -412,115 +500,40 @@ uint32_t SimWorld::CanPut(const SimRobotUnit& robot, int32_t location) const {
   }
 }
 
-Disc SimWorld::Take(SimRobotUnit& robot, int32_t location) {
-  Disc disc;
-  if (location == kLocationPrinter) {
+// The robot's arm closes a drive's tray whenever it takes or puts a disc there.
+Disc SimWorld::Take(SimRobotUnit& robot, const Spot& spot) {
+  if (spot.drive != nullptr) {
+    spot.drive->occupied = false;
+    spot.drive->trayOpen = false;
+    return spot.drive->disc;
+  }
+  if (spot.location == kLocationPrinter) {
     robot.printerOccupied = false;
     return robot.printer;
   }
-  if (location == kLocationInputBin && robot.input.empty()) {
+  if (spot.location == kLocationInputBin && robot.input.empty()) {
     --robot.inputBlanks;
-    disc.id = ++lastDiscId_;
-    return disc;
+    Disc blank;
+    blank.id = ++lastDiscId_;
+    return blank;
   }
-  auto& bin = location == kLocationInputBin    ? robot.input
-              : location == kLocationOutputBin ? robot.output
-                                               : robot.reject;
-  disc = bin.back();
+  auto& bin = BinDiscs(robot, spot.location);
+  const Disc disc = bin.back();
   bin.pop_back();
   return disc;
 }
 
-void SimWorld::Put(SimRobotUnit& robot, int32_t location, const Disc& disc) {
-  if (location == kLocationPrinter) {
+void SimWorld::Put(SimRobotUnit& robot, const Spot& spot, const Disc& disc) {
+  if (spot.drive != nullptr) {
+    spot.drive->disc = disc;
+    spot.drive->occupied = true;
+    spot.drive->trayOpen = false;
+  } else if (spot.location == kLocationPrinter) {
     robot.printer = disc;
     robot.printerOccupied = true;
-    return;
+  } else {
+    BinDiscs(robot, spot.location).push_back(disc);
   }
-  auto& bin = location == kLocationInputBin    ? robot.input
-              : location == kLocationOutputBin ? robot.output
-                                               : robot.reject;
-  bin.push_back(disc);
-}
-
-uint32_t SimWorld::LoadDrive(int32_t robotHandle, int32_t driveHandle, int32_t from,
-                             int32_t clearDrive) {
-  std::lock_guard<std::mutex> hold(lock_);
-  SimRobotUnit* robot = nullptr;
-  SimDrive* drive = nullptr;
-  if (const uint32_t error = RobotDrive(robotHandle, driveHandle, robot, drive)) return error;
-  if (!IsBin(from)) return kErrInvalidLocation;
-  if (const uint32_t error = CanTake(*robot, from)) return error;
-  if (drive->occupied) {
-    // Clearing the drive first sends its disc to the reject bin.
-    if (clearDrive == 0) return kErrTargetOccupied;
-    if (const uint32_t error = CanPut(*robot, kLocationRejectBin)) return error;
-    Put(*robot, kLocationRejectBin, drive->disc);
-    drive->occupied = false;
-  }
-  drive->disc = Take(*robot, from);
-  drive->occupied = true;
-  drive->trayOpen = false;
-  return 0;
-}
-
-uint32_t SimWorld::UnLoadDrive(int32_t robotHandle, int32_t driveHandle, int32_t to) {
-  std::lock_guard<std::mutex> hold(lock_);
-  SimRobotUnit* robot = nullptr;
-  SimDrive* drive = nullptr;
-  if (const uint32_t error = RobotDrive(robotHandle, driveHandle, robot, drive)) return error;
-  if (!IsBin(to) && to != kLocationPrinter) return kErrInvalidLocation;
-  if (!drive->occupied) return kErrNoDiscAtSource;
-  if (const uint32_t error = CanPut(*robot, to)) return error;
-  Put(*robot, to, drive->disc);
-  drive->occupied = false;
-  drive->trayOpen = false;
-  return 0;
-}
-
-uint32_t SimWorld::LoadPrinter(int32_t robotHandle, int32_t from) {
-  std::lock_guard<std::mutex> hold(lock_);
-  SimRobotUnit* robot = nullptr;
-  if (const uint32_t error = Robot(robotHandle, robot)) return error;
-  if (!IsBin(from)) return kErrInvalidLocation;
-  if (const uint32_t error = CanTake(*robot, from)) return error;
-  if (const uint32_t error = CanPut(*robot, kLocationPrinter)) return error;
-  Put(*robot, kLocationPrinter, Take(*robot, from));
-  return 0;
-}
-
-uint32_t SimWorld::LoadPrinterFromDrive(int32_t robotHandle, int32_t driveHandle) {
-  std::lock_guard<std::mutex> hold(lock_);
-  SimRobotUnit* robot = nullptr;
-  SimDrive* drive = nullptr;
-  if (const uint32_t error = RobotDrive(robotHandle, driveHandle, robot, drive)) return error;
-  if (!drive->occupied) return kErrNoDiscAtSource;
-  if (const uint32_t error = CanPut(*robot, kLocationPrinter)) return error;
-  Put(*robot, kLocationPrinter, drive->disc);
-  drive->occupied = false;
-  return 0;
-}
-
-uint32_t SimWorld::UnLoadPrinter(int32_t robotHandle, int32_t to) {
-  std::lock_guard<std::mutex> hold(lock_);
-  SimRobotUnit* robot = nullptr;
-  if (const uint32_t error = Robot(robotHandle, robot)) return error;
-  if (!IsBin(to)) return kErrInvalidLocation;
-  if (const uint32_t error = CanTake(*robot, kLocationPrinter)) return error;
-  if (const uint32_t error = CanPut(*robot, to)) return error;
-  Put(*robot, to, Take(*robot, kLocationPrinter));
-  return 0;
-}
-
-uint32_t SimWorld::MoveDiscBetweenLocations(int32_t robotHandle, int32_t from, int32_t to) {
-  std::lock_guard<std::mutex> hold(lock_);
-  SimRobotUnit* robot = nullptr;
-  if (const uint32_t error = Robot(robotHandle, robot)) return error;
-  if (from == to) return kErrInvalidLocation;
-  if (const uint32_t error = CanTake(*robot, from)) return error;
-  if (const uint32_t error = CanPut(*robot, to)) return error;
-  Put(*robot, to, Take(*robot, from));
-  return 0;
 }
 
 uint32_t SimWorld::OpenCloseDrive(int32_t driveHandle, int32_t open) {

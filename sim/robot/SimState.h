@@ -10,6 +10,7 @@
 
 #include "agent/PTRobotApi.h"
 #include "sim/robot/SimConfig.h"
+#include "sim/robot/SimRobot.h"
 
 namespace qlx::sim {
 
@@ -107,10 +108,38 @@ class SimWorld {
                       SimDrive*& drive);
   uint32_t AnyDrive(int32_t handle, SimRobotUnit*& robot, SimDrive*& drive);
 
-  uint32_t CanTake(const SimRobotUnit& robot, int32_t location) const;
-  uint32_t CanPut(const SimRobotUnit& robot, int32_t location) const;
-  Disc Take(SimRobotUnit& robot, int32_t location);
-  void Put(SimRobotUnit& robot, int32_t location, const Disc& disc);
+  // One end of a disc move as an operation names it: one of the robot's
+  // drives, or a location code of a kind the operation accepts there.
+  struct Place {
+    enum class Kind { kDrive, kBin, kBinOrPrinter, kAnyLocation };
+    Kind kind;
+    int32_t value;  // drive handle or location code
+
+    static Place Drive(int32_t handle) { return {Kind::kDrive, handle}; }
+    static Place Bin(int32_t location) { return {Kind::kBin, location}; }
+    static Place BinOrPrinter(int32_t location) { return {Kind::kBinOrPrinter, location}; }
+    static Place Printer() { return {Kind::kBinOrPrinter, kLocationPrinter}; }
+    // Unknown codes are refused when the disc is taken or put.
+    static Place Location(int32_t location) { return {Kind::kAnyLocation, location}; }
+
+    bool Accepts() const;  // the location code is of the kind asked for
+  };
+  // An end found on the robot: a drive, or else a location code.
+  struct Spot {
+    int32_t location = 0;
+    SimDrive* drive = nullptr;
+  };
+
+  // Moves one disc of robot `robotHandle` from `source` to `target`, checking
+  // both ends; a failed move changes nothing. With `clearTarget`, a disc in the
+  // target drive goes to the reject bin first.
+  uint32_t MoveDisc(int32_t robotHandle, Place source, Place target, bool clearTarget = false);
+  uint32_t Find(SimRobotUnit& robot, Place place, Spot& spot) const;
+  uint32_t Transfer(SimRobotUnit& robot, const Spot& from, const Spot& to);
+  uint32_t CanTake(const SimRobotUnit& robot, const Spot& spot) const;
+  uint32_t CanPut(const SimRobotUnit& robot, const Spot& spot) const;
+  Disc Take(SimRobotUnit& robot, const Spot& spot);
+  void Put(SimRobotUnit& robot, const Spot& spot, const Disc& disc);
 
   SimConfig config_;
   std::mutex lock_;

@@ -204,7 +204,7 @@ TEST(SimFlash, SerialAppearsAfterTheConfiguredReadsAtTheSwappedRow) {
   EXPECT_EQ(result.exitCode, 0);
 }
 
-TEST(SimFlash, AssignmentIsRecordedInTheDriveInfo) {
+TEST(SimFlash, AssignmentIsRecordedInTheDriveInfoButNotInTheFlash) {
   const auto result = RunChild({}, "", [] {
     ASSERT_EQ(PTRobot_Initialize(), 0u);
     const int32_t drive = DriveHandle(0, 1, 2);
@@ -218,6 +218,12 @@ TEST(SimFlash, AssignmentIsRecordedInTheDriveInfo) {
     ASSERT_EQ(PTRobot_GetDriveInfo(drive, &info), 0u);
     EXPECT_EQ(info.Column, 1);
     EXPECT_EQ(info.Row, 3);
+    // The flash still finds the drive where it sits: row 1, read as row 0.
+    char16_t serial[kSerialCapacity];
+    ASSERT_EQ(PTRobot_GetDriveSerialFromFlash(kRobot, 0, 0, serial), 0u);
+    EXPECT_EQ(std::u16string(serial), std::u16string(info.Serial));
+    ASSERT_EQ(PTRobot_GetDriveSerialFromFlash(kRobot, 1, 2, serial), 0u);
+    EXPECT_EQ(std::u16string(serial), u"");
   });
   EXPECT_EQ(result.exitCode, 0);
 }
