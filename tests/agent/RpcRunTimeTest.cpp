@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <string>
@@ -11,8 +10,11 @@
 #include "AgentHarness.h"
 #include "platform/posix/rpc_transport.h"
 #include "platform/rpc.h"
+#include "tests/support/Processes.h"
 
 using namespace qlx::platform;
+// The server side is one per process: cases that serve run in a child.
+using qlx::testsupport::InChild;
 
 namespace {
 
@@ -53,15 +55,6 @@ TEST(RpcBindingStrings, ComposeAndParse) {
     EXPECT_EQ(RpcBindingFromString(bad, &binding), kRpcInvalidStringBinding);
     EXPECT_EQ(binding, nullptr);
   }
-}
-
-// Runs `body` in a child process (the server side is one per process).
-int InChild(int (*body)()) {
-  pid_t child = fork();
-  if (child == 0) _exit(body());
-  int status = 0;
-  waitpid(child, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 // Named after the test process, so that its children use the same name.

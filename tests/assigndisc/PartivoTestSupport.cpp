@@ -5,8 +5,6 @@
 #include <sys/time.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -77,21 +75,14 @@ std::vector<Record> Partivo::Discs() {
   return discs;
 }
 
-TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "partivo-XXXXXX").string();
-  if (mkdtemp(pattern.data())) path_ = pattern;
-  if (path_.empty()) ADD_FAILURE() << "no temporary folder";
-}
-
 TempDir::~TempDir() {
   std::error_code ignored;
   // Folders made unreadable by a test must be opened again to be removed.
   for (auto it = std::filesystem::recursive_directory_iterator(
-           path_, std::filesystem::directory_options::skip_permission_denied, ignored);
+           Path(), std::filesystem::directory_options::skip_permission_denied, ignored);
        it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
     if (it->is_directory(ignored) && !it->is_symlink(ignored)) chmod(it->path().c_str(), 0755);
   }
-  std::filesystem::remove_all(path_, ignored);
 }
 
 void MakeDir(const std::string& path) { std::filesystem::create_directories(path); }
@@ -105,18 +96,6 @@ void MakeFile(const std::string& path, uint64_t size, int64_t modified) {
                               {static_cast<time_t>(modified), 0}};
     if (utimes(path.c_str(), times) != 0) ADD_FAILURE() << "utimes " << path;
   }
-}
-
-std::string RunCommand(const std::string& command, int* exitCode) {
-  std::string output;
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (!pipe) return output;
-  char buffer[4096];
-  size_t count;
-  while ((count = fread(buffer, 1, sizeof(buffer), pipe)) > 0) output.append(buffer, count);
-  const int status = pclose(pipe);
-  if (exitCode) *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return output;
 }
 
 }  // namespace partivo_test

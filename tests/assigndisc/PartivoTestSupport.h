@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "assigndisc/IPartivo.h"
+#include "tests/support/Processes.h"
+#include "tests/support/TempFolder.h"
 
 namespace partivo_test {
 
@@ -83,18 +85,13 @@ class Partivo {
 using CreatePartivoFunc = void* (*)();
 CreatePartivoFunc LoadCreatePartivo();
 
-// A fresh folder under the system's temporary folder, removed with its contents.
-class TempDir {
+// A fresh folder under the system's temporary folder, removed with its
+// contents, unreadable folders included.
+class TempDir : public qlx::testsupport::TempFolder {
  public:
-  TempDir();
+  TempDir() : TempFolder("partivo-") {}
   ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& Path() const { return path_; }
-  std::string operator/(const std::string& relative) const { return path_ + "/" + relative; }
-
- private:
-  std::string path_;
+  std::string operator/(const std::string& relative) const { return File(relative); }
 };
 
 // Creates the folders above `path` and a sparse file of `size` bytes there;
@@ -102,8 +99,7 @@ class TempDir {
 void MakeFile(const std::string& path, uint64_t size, int64_t modified = 0);
 void MakeDir(const std::string& path);
 
-// Runs a command, returning its standard output (standard error joins it).
-std::string RunCommand(const std::string& command, int* exitCode = nullptr);
+using qlx::testsupport::RunCommand;
 
 constexpr uint64_t kMiB = 1024 * 1024;
 

@@ -4,7 +4,6 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
-#include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,7 +11,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <stdexcept>
 #include <thread>
 
 extern char** environ;
@@ -51,12 +49,6 @@ ExecArgs MakeExecArgs(const std::string& program, const std::vector<std::string>
   return exec;
 }
 
-std::string MakeTempDir(const char* stem) {
-  std::string pattern = (fs::temp_directory_path() / (std::string(stem) + "XXXXXX")).string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  return pattern;
-}
-
 }  // namespace
 
 std::string ReadFile(const std::string& path) {
@@ -66,17 +58,12 @@ std::string ReadFile(const std::string& path) {
   return text.str();
 }
 
-HostFolder::HostFolder() : path_(MakeTempDir("qlxhost-test-")) {
+HostFolder::HostFolder() : folder_("qlxhost-test-") {
   for (const auto& entry : fs::directory_iterator(QLX_BIN_DIR)) {
     if (entry.is_regular_file()) {
-      fs::copy_file(entry.path(), fs::path(path_) / entry.path().filename());
+      fs::copy_file(entry.path(), fs::path(Path()) / entry.path().filename());
     }
   }
-}
-
-HostFolder::~HostFolder() {
-  std::error_code ignored;
-  fs::remove_all(path_, ignored);
 }
 
 void HostFolder::Remove(const std::string& name) const { fs::remove(File(name)); }
@@ -95,7 +82,7 @@ RunResult HostFolder::Run(const std::vector<std::string>& args,
     int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     int in = open("/dev/null", O_RDONLY);
-    if (out < 0 || err < 0 || in < 0 || chdir(path_.c_str()) != 0) _exit(127);
+    if (out < 0 || err < 0 || in < 0 || chdir(Path().c_str()) != 0) _exit(127);
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
@@ -127,7 +114,7 @@ RunResult HostFolder::RunInTerminal(const std::vector<std::string>& args,
   int master = -1;
   pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
   if (child == 0) {
-    if (chdir(path_.c_str()) != 0) _exit(127);
+    if (chdir(Path().c_str()) != 0) _exit(127);
     execve(exec.argv[0], exec.argv.data(), exec.envp.data());
     _exit(127);
   }
@@ -148,15 +135,8 @@ RunResult HostFolder::RunInTerminal(const std::vector<std::string>& args,
   return result;
 }
 
-TempFolder::TempFolder() : path_(MakeTempDir("qlxhost-data-")) {}
-
-TempFolder::~TempFolder() {
-  std::error_code ignored;
-  fs::remove_all(path_, ignored);
-}
-
 std::string TempFolder::MakeFile(const std::string& relative, unsigned long long size) const {
-  fs::path path = fs::path(path_) / relative;
+  fs::path path = fs::path(Path()) / relative;
   fs::create_directories(path.parent_path());
   std::ofstream(path, std::ios::binary).close();
   fs::resize_file(path, size);

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/TempFolder.h"
+
 namespace qlx::host::test {
 
 struct RunResult {
@@ -18,13 +20,10 @@ class HostFolder {
  public:
   // Copies every file of the build's bin folder into a new temporary folder.
   HostFolder();
-  ~HostFolder();
-  HostFolder(const HostFolder&) = delete;
-  HostFolder& operator=(const HostFolder&) = delete;
 
-  const std::string& Path() const { return path_; }
+  const std::string& Path() const { return folder_.Path(); }
   // Path of a file inside the folder.
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
+  std::string File(const std::string& name) const { return folder_.File(name); }
   void Remove(const std::string& name) const;
   void Write(const std::string& name, const std::string& text) const;
 
@@ -38,22 +37,15 @@ class HostFolder {
                           const std::map<std::string, std::string>& env = {}) const;
 
  private:
-  std::string path_;
+  qlx::testsupport::TempFolder folder_;
 };
 
 // A fresh, empty temporary folder removed with the object.
-class TempFolder {
+class TempFolder : public qlx::testsupport::TempFolder {
  public:
-  TempFolder();
-  ~TempFolder();
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-  const std::string& Path() const { return path_; }
+  TempFolder() : qlx::testsupport::TempFolder("qlxhost-data-") {}
   // Creates `relative` (and its folders) with `size` bytes; sparse when large.
   std::string MakeFile(const std::string& relative, unsigned long long size) const;
-
- private:
-  std::string path_;
 };
 
 std::string ReadFile(const std::string& path);

@@ -1,7 +1,6 @@
 // The platform services the logger and the plug-ins rely on.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #include <utime.h>
 
@@ -18,11 +17,13 @@
 #include "platform/files.h"
 #include "platform/process.h"
 #include "platform/text.h"
+#include "tests/support/Processes.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 namespace pf = qlx::platform;
+using qlx::testsupport::InChild;
 
 class TempDir {
  public:
@@ -43,15 +44,6 @@ class TempDir {
 
 void Touch(const std::string& path, size_t size = 0) {
   std::ofstream(path, std::ios::binary) << std::string(size, 'x');
-}
-
-// Runs `body` in a forked child; its exit code is the result.
-int InChild(int (*body)()) {
-  pid_t child = fork();
-  if (child == 0) _exit(body());
-  int status = 0;
-  waitpid(child, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 TEST(Wildcard, MatchesLikeWindowsIgnoringAsciiCase) {

@@ -159,24 +159,6 @@ TEST_F(ChildProcessTest, CopyOfTheHandleInAForkedHostProcessDoesNotEndTheChild) 
   EXPECT_TRUE(child->WaitForExit(5000));
 }
 
-// Makes the next process the system creates take `pid` (needs the right to
-// set the namespace's last pid); -1 when that is not possible.
-pid_t ForkDecoyWithPid(pid_t pid) {
-  for (int attempt = 0; attempt < 20; ++attempt) {
-    std::ofstream last("/proc/sys/kernel/ns_last_pid");
-    if (!(last << pid - 1 << std::flush)) return -1;
-    last.close();
-    pid_t decoy = fork();
-    if (decoy == 0) {
-      for (;;) pause();
-    }
-    if (decoy == pid) return decoy;
-    kill(decoy, SIGKILL);
-    waitpid(decoy, nullptr, 0);
-  }
-  return -1;
-}
-
 TEST_F(ChildProcessTest, ReusedIdIsNeverSignalled) {
   setenv("PROBE_MODE", "hold", 1);
   auto child = ChildProcess::Launch(kProbe);

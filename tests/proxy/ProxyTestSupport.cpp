@@ -1,6 +1,8 @@
 #include "ProxyTestSupport.h"
 
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -43,6 +45,22 @@ void CopyFile(const std::string& from, const std::string& to) {
 bool ProcessListed(int pid) {
   struct stat info;
   return stat(("/proc/" + std::to_string(pid)).c_str(), &info) == 0;
+}
+
+int ForkDecoyWithPid(int pid) {
+  for (int attempt = 0; attempt < 20; ++attempt) {
+    std::ofstream last("/proc/sys/kernel/ns_last_pid");
+    if (!(last << pid - 1 << std::flush)) return -1;
+    last.close();
+    pid_t decoy = fork();
+    if (decoy == 0) {
+      for (;;) pause();
+    }
+    if (decoy == pid) return decoy;
+    kill(decoy, SIGKILL);
+    waitpid(decoy, nullptr, 0);
+  }
+  return -1;
 }
 
 }  // namespace qlx::proxytest

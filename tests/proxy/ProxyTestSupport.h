@@ -28,4 +28,8 @@ void CopyFile(const std::string& from, const std::string& to);
 // True when /proc lists `pid` (a zombie included).
 bool ProcessListed(int pid);
 
+// Forks a child that waits, made to take `pid` as its id (needs the right to
+// set the namespace's last pid); the child's id, or -1 when that is not possible.
+int ForkDecoyWithPid(int pid);
+
 }  // namespace qlx::proxytest

@@ -339,23 +339,6 @@ TEST_F(VelnorTest, AgentsOfAHostThatDiesEndThemselves) {
       << "the agent outlived the host that started it";
 }
 
-// Makes the next process the system creates take `pid`; -1 when not possible.
-pid_t ForkDecoyWithPid(pid_t pid) {
-  for (int attempt = 0; attempt < 20; ++attempt) {
-    std::ofstream last("/proc/sys/kernel/ns_last_pid");
-    if (!(last << pid - 1 << std::flush)) return -1;
-    last.close();
-    pid_t decoy = fork();
-    if (decoy == 0) {
-      for (;;) pause();
-    }
-    if (decoy == pid) return decoy;
-    kill(decoy, SIGKILL);
-    waitpid(decoy, nullptr, 0);
-  }
-  return -1;
-}
-
 TEST_F(VelnorTest, ProcessThatReusedAnAgentsIdIsNeverKilled) {
   const VelnorApi& api = Load();
   ASSERT_EQ(api.PTRobot_ClearMergeList(kRobotA), 0u);

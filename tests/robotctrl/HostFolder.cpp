@@ -1,14 +1,13 @@
 #include "HostFolder.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
+
+#include "tests/support/Processes.h"
 
 extern char** environ;
 
@@ -52,42 +51,28 @@ SlotResult ParseResult(std::istringstream& line) {
 
 }  // namespace
 
-HostFolder::HostFolder() {
-  std::string pattern = (fs::temp_directory_path() / "dravent-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  m_path = pattern;
+HostFolder::HostFolder() : m_folder("dravent-") {
   Add(std::string(QLX_TEST_BIN_DIR) + "/DraventHost", "DraventHost");
   AddBin("Dravent.dll");
-  SetEnv("QLX_SIM_JOURNAL", m_path + "/journal.txt");
+  SetEnv("QLX_SIM_JOURNAL", Path() + "/journal.txt");
   // Records go to the log file only, not into the host's output.
-  std::ofstream(m_path + "/qlxlogger.cfg") << "[config]\nprint_flag = 1\n";
-}
-
-HostFolder::~HostFolder() {
-  std::error_code ignored;
-  fs::remove_all(m_path, ignored);
+  std::ofstream(Path() + "/qlxlogger.cfg") << "[config]\nprint_flag = 1\n";
 }
 
 void HostFolder::Add(const std::string& source, const std::string& name) {
-  fs::copy_file(source, fs::path(m_path) / name, fs::copy_options::overwrite_existing);
+  fs::copy_file(source, fs::path(Path()) / name, fs::copy_options::overwrite_existing);
 }
 
 HostRun HostFolder::Run(const std::vector<SlotCall>& calls) const {
-  std::string command = "cd " + Quote(m_path) + " && env" + ClearedEnvironment();
+  std::string command = "cd " + Quote(Path()) + " && env" + ClearedEnvironment();
   for (const auto& [name, value] : m_env) command += " " + name + "=" + Quote(value);
   command += " ./DraventHost";
   for (size_t i = 0; i < calls.size(); ++i) {
     if (i > 0) command += " --";
     for (const std::string& arg : calls[i]) command += " " + Quote(arg);
   }
-  command += " 2>&1";
   HostRun run;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return run;
-  char chunk[4096];
-  for (size_t n; (n = fread(chunk, 1, sizeof chunk, pipe)) > 0;) run.output.append(chunk, n);
-  const int status = pclose(pipe);
-  run.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.output = qlx::testsupport::RunCommand(command, &run.exitStatus);
   std::istringstream output(run.output);
   for (std::string line; std::getline(output, line);) {
     if (line.rfind("=> ", 0) != 0) continue;
@@ -107,7 +92,7 @@ std::vector<LogRecord> HostFolder::LogRecords() const {
   static const std::regex record(
       R"(^\d\d:\d\d:\d\d \[\d+ \d+\] \[(\w+)\] \[([^ ]+) \((\d+)\)\] (.*)$)");
   std::vector<LogRecord> records;
-  const fs::path logDir = fs::path(m_path) / "Log";
+  const fs::path logDir = fs::path(Path()) / "Log";
   std::error_code error;
   for (const auto& entry : fs::directory_iterator(logDir, error)) {
     if (entry.path().filename().string().rfind("Dravent", 0) != 0) continue;
@@ -131,7 +116,7 @@ std::vector<std::string> HostFolder::Records(const std::string& function,
 }
 
 std::vector<JournalEntry> HostFolder::Journal() const {
-  return qlx::sim::ReadJournal(m_path + "/journal.txt");
+  return qlx::sim::ReadJournal(Path() + "/journal.txt");
 }
 
 std::vector<JournalEntry> HostFolder::Journal(const std::string& function) const {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "sim/robot/SimJournal.h"
+#include "tests/support/TempFolder.h"
 
 struct SlotResult {
   uint32_t result = 0;
@@ -36,11 +37,8 @@ using SlotCall = std::vector<std::string>;  // slot number, then its arguments
 class HostFolder {
  public:
   HostFolder();
-  ~HostFolder();
-  HostFolder(const HostFolder&) = delete;
-  HostFolder& operator=(const HostFolder&) = delete;
 
-  const std::string& Path() const { return m_path; }
+  const std::string& Path() const { return m_folder.Path(); }
 
   // Copies `source` into the folder as `name`.
   void Add(const std::string& source, const std::string& name);
@@ -64,7 +62,7 @@ class HostFolder {
   std::vector<JournalEntry> Journal(const std::string& function) const;
 
  private:
-  std::string m_path;
+  qlx::testsupport::TempFolder m_folder;
   std::map<std::string, std::string> m_env;
 };
 
