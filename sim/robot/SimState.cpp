@@ -114,6 +114,14 @@ uint32_t SimWorld::Robot(int32_t handle, SimRobotUnit*& robot) {
   return kErrInvalidRobot;
 }
 
+template <typename Act>
+uint32_t SimWorld::OnRobot(int32_t handle, Act act) {
+  std::lock_guard<std::mutex> hold(lock_);
+  SimRobotUnit* robot = nullptr;
+  if (const uint32_t error = Robot(handle, robot)) return error;
+  return act(*robot);
+}
+
 uint32_t SimWorld::RobotDrive(int32_t robotHandle, int32_t driveHandle, SimRobotUnit*& robot,
                               SimDrive*& drive) {
   if (const uint32_t error = Robot(robotHandle, robot)) return error;
@@ -160,18 +168,17 @@ uint32_t SimWorld::EnumRobots(int32_t* robots, int32_t* count) {
 }
 
 uint32_t SimWorld::EnumDrives(int32_t robotHandle, int32_t* drives, int32_t* count) {
-  std::lock_guard<std::mutex> hold(lock_);
   if (drives == nullptr || count == nullptr) return kErrInvalidArgument;
-  SimRobotUnit* robot = nullptr;
-  if (const uint32_t error = Robot(robotHandle, robot)) return error;
-  const auto found = static_cast<int32_t>(robot->drives.size());
-  if (*count < found) {
+  return OnRobot(robotHandle, [&](SimRobotUnit& robot) {
+    const auto found = static_cast<int32_t>(robot.drives.size());
+    if (*count < found) {
+      *count = found;
+      return kErrBufferTooSmall;
+    }
+    for (int32_t i = 0; i < found; ++i) drives[i] = robot.drives[static_cast<size_t>(i)].handle;
     *count = found;
-    return kErrBufferTooSmall;
-  }
-  for (int32_t i = 0; i < found; ++i) drives[i] = robot->drives[static_cast<size_t>(i)].handle;
-  *count = found;
-  return 0;
+    return 0u;
+  });
 }
 
 uint32_t SimWorld::EnumDrivesWithList(int32_t robotHandle, int32_t* drives, int32_t* count,
@@ -220,41 +227,38 @@ uint32_t SimWorld::SetRoboticDriveWithoutEnum(int32_t robotHandle, int32_t drive
 
 uint32_t SimWorld::GetDriveSerialFromFlash(int32_t robotHandle, int32_t column, int32_t row,
                                            char16_t* serial) {
-  std::lock_guard<std::mutex> hold(lock_);
   if (serial == nullptr) return kErrInvalidArgument;
-  SimRobotUnit* robot = nullptr;
-  if (const uint32_t error = Robot(robotHandle, robot)) return error;
-  if (column < 0 || column >= kFlashSlots || row < 0 || row >= kFlashSlots) {
-    return kErrInvalidPosition;
-  }
-  std::u16string found;
-  // The flash records the drives where they sit, not where they are assigned,
-  // and numbers the rows of each pair the other way round.
-  const int position = row ^ 1;
-  int& reads = robot->flashReads[static_cast<size_t>(row)];
-  if (column == 0 && position < static_cast<int>(robot->drives.size()) &&
-      ++reads > config_.serialReads) {
-    found = robot->drives[static_cast<size_t>(position)].serial;
-  }
-  CopyText(serial, kSerialCapacity, found);
-  return 0;
+  return OnRobot(robotHandle, [&](SimRobotUnit& robot) {
+    if (column < 0 || column >= kFlashSlots || row < 0 || row >= kFlashSlots) {
+      return kErrInvalidPosition;
+    }
+    std::u16string found;
+    // The flash records the drives where they sit, not where they are assigned,
+    // and numbers the rows of each pair the other way round.
+    const int position = row ^ 1;
+    int& reads = robot.flashReads[static_cast<size_t>(row)];
+    if (column == 0 && position < static_cast<int>(robot.drives.size()) &&
+        ++reads > config_.serialReads) {
+      found = robot.drives[static_cast<size_t>(position)].serial;
+    }
+    CopyText(serial, kSerialCapacity, found);
+    return 0u;
+  });
 }
 
 uint32_t SimWorld::SetRobotOptions(int32_t robotHandle, int32_t options) {
-  std::lock_guard<std::mutex> hold(lock_);
-  SimRobotUnit* robot = nullptr;
-  if (const uint32_t error = Robot(robotHandle, robot)) return error;
-  robot->options = options;
-  return 0;
+  return OnRobot(robotHandle, [&](SimRobotUnit& robot) {
+    robot.options = options;
+    return 0u;
+  });
 }
 
 uint32_t SimWorld::GetRobotOptions(int32_t robotHandle, int32_t* options) {
-  std::lock_guard<std::mutex> hold(lock_);
   if (options == nullptr) return kErrInvalidArgument;
-  SimRobotUnit* robot = nullptr;
-  if (const uint32_t error = Robot(robotHandle, robot)) return error;
-  *options = robot->options;
-  return 0;
+  return OnRobot(robotHandle, [&](SimRobotUnit& robot) {
+    *options = robot.options;
+    return 0u;
+  });
 }
 
 uint32_t SimWorld::GetDriveInfo(int32_t driveHandle, DrvInfo* info) {
@@ -288,102 +292,96 @@ uint32_t SimWorld::GetDriveInfo2(int32_t driveHandle, DrvInfo2* info) {
 }
 
 uint32_t SimWorld::GetRobotInfo(int32_t robotHandle, RobotInfo* info) {
-  std::lock_guard<std::mutex> hold(lock_);
   if (info == nullptr) return kErrInvalidArgument;
-  SimRobotUnit* robot = nullptr;
-  if (const uint32_t error = Robot(robotHandle, robot)) return error;
-  std::memset(info, 0, sizeof *info);
-  info->hRobot = robot->handle;
-  CopyText(info->Model, u"QLX Disc Publisher SIM-4");
-  info->RobotType = kRobotTypeSim;
-  info->NumDrives = static_cast<int32_t>(robot->drives.size());
-  info->NumBins = 3;
-  info->NumPrinters = 1;
-  info->DriveColumns = 1;
-  info->DriveRows = info->NumDrives;
-  CopyText(info->Firmware, u"SIM 2.10");
-  info->Capabilities = kCapabilityPrinter | kCapabilityRejectBin;
-  info->Options = robot->options;
-  for (size_t i = 0; i < robot->drives.size() && i < 10; ++i) {
-    info->Drives[i] = robot->drives[i].handle;
-  }
-  info->PrinterType = 1;
-  return 0;
+  return OnRobot(robotHandle, [&](SimRobotUnit& robot) {
+    std::memset(info, 0, sizeof *info);
+    info->hRobot = robot.handle;
+    CopyText(info->Model, u"QLX Disc Publisher SIM-4");
+    info->RobotType = kRobotTypeSim;
+    info->NumDrives = static_cast<int32_t>(robot.drives.size());
+    info->NumBins = 3;
+    info->NumPrinters = 1;
+    info->DriveColumns = 1;
+    info->DriveRows = info->NumDrives;
+    CopyText(info->Firmware, u"SIM 2.10");
+    info->Capabilities = kCapabilityPrinter | kCapabilityRejectBin;
+    info->Options = robot.options;
+    for (size_t i = 0; i < robot.drives.size() && i < 10; ++i) {
+      info->Drives[i] = robot.drives[i].handle;
+    }
+    info->PrinterType = 1;
+    return 0u;
+  });
 }
 
 uint32_t SimWorld::GetRobotInfo2(int32_t robotHandle, RobotInfo2* info) {
-  std::lock_guard<std::mutex> hold(lock_);
   if (info == nullptr) return kErrInvalidArgument;
-  SimRobotUnit* robot = nullptr;
-  if (const uint32_t error = Robot(robotHandle, robot)) return error;
-  std::memset(info, 0, sizeof *info);
-  info->hRobot = robot->handle;
-  info->Values8[0] = static_cast<int32_t>(robot->drives.size());
-  info->Values8[1] = 3;  // bins
-  info->Values8[2] = 1;  // printers
-  info->Values8[3] = config_.inputDiscs;
-  info->Values8[4] = config_.binCapacity;
-  info->Fields[0] = kRobotTypeSim;
-  info->Fields[1] = robot->options;
-  return 0;
+  return OnRobot(robotHandle, [&](SimRobotUnit& robot) {
+    std::memset(info, 0, sizeof *info);
+    info->hRobot = robot.handle;
+    info->Values8[0] = static_cast<int32_t>(robot.drives.size());
+    info->Values8[1] = 3;  // bins
+    info->Values8[2] = 1;  // printers
+    info->Values8[3] = config_.inputDiscs;
+    info->Values8[4] = config_.binCapacity;
+    info->Fields[0] = kRobotTypeSim;
+    info->Fields[1] = robot.options;
+    return 0u;
+  });
 }
 
 uint32_t SimWorld::GetRobotStatus(int32_t robotHandle, RobotStatus* status) {
-  std::lock_guard<std::mutex> hold(lock_);
   if (status == nullptr) return kErrInvalidArgument;
-  SimRobotUnit* robot = nullptr;
-  if (const uint32_t error = Robot(robotHandle, robot)) return error;
-  std::memset(status, 0, sizeof *status);
-  status->SystemState = kSystemStateIdle;
-  status->InputBinCount = robot->inputBlanks + static_cast<int32_t>(robot->input.size());
-  status->OutputBinCount = static_cast<int32_t>(robot->output.size());
-  status->PrinterState = 0;
-  status->DiscInPrinter = robot->printerOccupied ? 1 : 0;
-  return 0;
+  return OnRobot(robotHandle, [&](SimRobotUnit& robot) {
+    std::memset(status, 0, sizeof *status);
+    status->SystemState = kSystemStateIdle;
+    status->InputBinCount = robot.inputBlanks + static_cast<int32_t>(robot.input.size());
+    status->OutputBinCount = static_cast<int32_t>(robot.output.size());
+    status->PrinterState = 0;
+    status->DiscInPrinter = robot.printerOccupied ? 1 : 0;
+    return 0u;
+  });
 }
 
 uint32_t SimWorld::GetRobotStatus2(int32_t robotHandle, RobotStatus2* status) {
-  std::lock_guard<std::mutex> hold(lock_);
   if (status == nullptr) return kErrInvalidArgument;
-  SimRobotUnit* robot = nullptr;
-  if (const uint32_t error = Robot(robotHandle, robot)) return error;
-  std::memset(status, 0, sizeof *status);
-  status->SystemState = kSystemStateIdle;
-  status->BinsA[0] = robot->inputBlanks + static_cast<int32_t>(robot->input.size());
-  status->BinsA[1] = static_cast<int32_t>(robot->output.size());
-  status->BinsA[2] = static_cast<int32_t>(robot->reject.size());
-  status->BinsB[0] = config_.inputDiscs;
-  status->BinsB[1] = config_.binCapacity;
-  status->BinsB[2] = config_.binCapacity;
-  status->Flags[0] = robot->printerOccupied ? 'P' : '-';
-  status->Values6[0] = robot->printed;
-  status->Values6[1] = robot->lastAction;
-  return 0;
+  return OnRobot(robotHandle, [&](SimRobotUnit& robot) {
+    std::memset(status, 0, sizeof *status);
+    status->SystemState = kSystemStateIdle;
+    status->BinsA[0] = robot.inputBlanks + static_cast<int32_t>(robot.input.size());
+    status->BinsA[1] = static_cast<int32_t>(robot.output.size());
+    status->BinsA[2] = static_cast<int32_t>(robot.reject.size());
+    status->BinsB[0] = config_.inputDiscs;
+    status->BinsB[1] = config_.binCapacity;
+    status->BinsB[2] = config_.binCapacity;
+    status->Flags[0] = robot.printerOccupied ? 'P' : '-';
+    status->Values6[0] = robot.printed;
+    status->Values6[1] = robot.lastAction;
+    return 0u;
+  });
 }
 
 uint32_t SimWorld::GetManufactureInfo(int32_t robotHandle, ManufactureInfo* info) {
-  std::lock_guard<std::mutex> hold(lock_);
   if (info == nullptr) return kErrInvalidArgument;
-  SimRobotUnit* robot = nullptr;
-  if (const uint32_t error = Robot(robotHandle, robot)) return error;
-  std::memset(info, 0, sizeof *info);
-  char serial[16];
-  std::snprintf(serial, sizeof serial, "QXR%07d", robot->index + 1);
-  CopyText(info->SerialNumber, Utf16(serial));
-  CopyText(info->ManufactureDate, u"2024-03-18");
-  for (int i = 0; i < 20; ++i) info->Values[i] = i == 0 ? robot->index + 1 : 0;
-  return 0;
+  return OnRobot(robotHandle, [&](SimRobotUnit& robot) {
+    std::memset(info, 0, sizeof *info);
+    char serial[16];
+    std::snprintf(serial, sizeof serial, "QXR%07d", robot.index + 1);
+    CopyText(info->SerialNumber, Utf16(serial));
+    CopyText(info->ManufactureDate, u"2024-03-18");
+    for (int i = 0; i < 20; ++i) info->Values[i] = i == 0 ? robot.index + 1 : 0;
+    return 0u;
+  });
 }
 
 uint32_t SimWorld::GetMediaInfo(int32_t robotHandle, DiscInfo* info) {
-  std::lock_guard<std::mutex> hold(lock_);
   if (info == nullptr) return kErrInvalidArgument;
-  SimRobotUnit* robot = nullptr;
-  if (const uint32_t error = Robot(robotHandle, robot)) return error;
-  std::memset(info, 0, sizeof *info);
-  CopyText(info->MediaType, u"DVD-R");
-  CopyText(info->Manufacturer, u"QLX Media");
-  return 0;
+  return OnRobot(robotHandle, [&](SimRobotUnit&) {
+    std::memset(info, 0, sizeof *info);
+    CopyText(info->MediaType, u"DVD-R");
+    CopyText(info->Manufacturer, u"QLX Media");
+    return 0u;
+  });
 }
 
 uint32_t SimWorld::LoadDrive(int32_t robotHandle, int32_t driveHandle, int32_t from,
@@ -414,21 +412,20 @@ uint32_t SimWorld::MoveDiscBetweenLocations(int32_t robotHandle, int32_t from, i
 // The checks run in a fixed order, which decides the error of a move that is
 // wrong in several ways: robot, drives, location codes, source, target.
 uint32_t SimWorld::MoveDisc(int32_t robotHandle, Place source, Place target, bool clearTarget) {
-  std::lock_guard<std::mutex> hold(lock_);
-  SimRobotUnit* robot = nullptr;
-  if (const uint32_t error = Robot(robotHandle, robot)) return error;
-  Spot from;
-  Spot to;
-  if (const uint32_t error = Find(*robot, source, from)) return error;
-  if (const uint32_t error = Find(*robot, target, to)) return error;
-  const bool sameLocation =
-      from.drive == nullptr && to.drive == nullptr && from.location == to.location;
-  if (!source.Accepts() || !target.Accepts() || sameLocation) return kErrInvalidLocation;
-  if (const uint32_t error = CanTake(*robot, from)) return error;
-  if (clearTarget && to.drive != nullptr && to.drive->occupied) {
-    if (const uint32_t error = Transfer(*robot, to, Spot{kLocationRejectBin})) return error;
-  }
-  return Transfer(*robot, from, to);
+  return OnRobot(robotHandle, [&](SimRobotUnit& robot) {
+    Spot from;
+    Spot to;
+    if (const uint32_t error = Find(robot, source, from)) return error;
+    if (const uint32_t error = Find(robot, target, to)) return error;
+    const bool sameLocation =
+        from.drive == nullptr && to.drive == nullptr && from.location == to.location;
+    if (!source.Accepts() || !target.Accepts() || sameLocation) return kErrInvalidLocation;
+    if (const uint32_t error = CanTake(robot, from)) return error;
+    if (clearTarget && to.drive != nullptr && to.drive->occupied) {
+      if (const uint32_t error = Transfer(robot, to, Spot{kLocationRejectBin})) return error;
+    }
+    return Transfer(robot, from, to);
+  });
 }
 
 bool SimWorld::Place::Accepts() const {
@@ -552,98 +549,87 @@ uint32_t SimWorld::OpenCloseDrive(int32_t driveHandle, int32_t open) {
 }
 
 uint32_t SimWorld::SetPrintCopies(int32_t robotHandle, int32_t copies) {
-  std::lock_guard<std::mutex> hold(lock_);
-  SimRobotUnit* robot = nullptr;
-  if (const uint32_t error = Robot(robotHandle, robot)) return error;
-  if (copies < 1 || copies > kMaxCopies) return kErrInvalidArgument;
-  robot->printerSettings.Copies = copies;
-  return 0;
+  return OnRobot(robotHandle, [&](SimRobotUnit& robot) {
+    if (copies < 1 || copies > kMaxCopies) return kErrInvalidArgument;
+    robot.printerSettings.Copies = copies;
+    return 0u;
+  });
 }
 
 uint32_t SimWorld::Print(int32_t robotHandle, const char16_t* file, bool needsMergeFile,
                          const char16_t* mergeFile, bool clearMergeList) {
-  std::lock_guard<std::mutex> hold(lock_);
-  SimRobotUnit* robot = nullptr;
-  if (const uint32_t error = Robot(robotHandle, robot)) return error;
-  if (file == nullptr || (needsMergeFile && mergeFile == nullptr)) return kErrInvalidArgument;
-  if (*file == u'\0' || (needsMergeFile && *mergeFile == u'\0')) return kErrFileNotFound;
-  if (!robot->printerOccupied) return kErrPrinterEmpty;
-  robot->printer.label = file;
-  robot->printed += robot->printerSettings.Copies;
-  if (clearMergeList) robot->mergeFields.clear();
-  return 0;
+  return OnRobot(robotHandle, [&](SimRobotUnit& robot) {
+    if (file == nullptr || (needsMergeFile && mergeFile == nullptr)) return kErrInvalidArgument;
+    if (*file == u'\0' || (needsMergeFile && *mergeFile == u'\0')) return kErrFileNotFound;
+    if (!robot.printerOccupied) return kErrPrinterEmpty;
+    robot.printer.label = file;
+    robot.printed += robot.printerSettings.Copies;
+    if (clearMergeList) robot.mergeFields.clear();
+    return 0u;
+  });
 }
 
 uint32_t SimWorld::AddMergeFields(int32_t robotHandle, const char16_t* field) {
-  std::lock_guard<std::mutex> hold(lock_);
-  SimRobotUnit* robot = nullptr;
-  if (const uint32_t error = Robot(robotHandle, robot)) return error;
-  if (field == nullptr) return kErrInvalidArgument;
-  robot->mergeFields.push_back(field);
-  return 0;
+  return OnRobot(robotHandle, [&](SimRobotUnit& robot) {
+    if (field == nullptr) return kErrInvalidArgument;
+    robot.mergeFields.push_back(field);
+    return 0u;
+  });
 }
 
 uint32_t SimWorld::ClearMergeList(int32_t robotHandle) {
-  std::lock_guard<std::mutex> hold(lock_);
-  SimRobotUnit* robot = nullptr;
-  if (const uint32_t error = Robot(robotHandle, robot)) return error;
-  robot->mergeFields.clear();
-  return 0;
+  return OnRobot(robotHandle, [&](SimRobotUnit& robot) {
+    robot.mergeFields.clear();
+    return 0u;
+  });
 }
 
 uint32_t SimWorld::SetPrinterSettings(int32_t robotHandle, const PrinterSettings* settings) {
-  std::lock_guard<std::mutex> hold(lock_);
   if (settings == nullptr) return kErrInvalidArgument;
-  SimRobotUnit* robot = nullptr;
-  if (const uint32_t error = Robot(robotHandle, robot)) return error;
-  if (settings->PrintQuality < 0 || settings->PrintQuality > kMaxPrintQuality ||
-      settings->Copies < 1 || settings->Copies > kMaxCopies) {
-    return kErrInvalidArgument;
-  }
-  robot->printerSettings = *settings;
-  return 0;
+  return OnRobot(robotHandle, [&](SimRobotUnit& robot) {
+    if (settings->PrintQuality < 0 || settings->PrintQuality > kMaxPrintQuality ||
+        settings->Copies < 1 || settings->Copies > kMaxCopies) {
+      return kErrInvalidArgument;
+    }
+    robot.printerSettings = *settings;
+    return 0u;
+  });
 }
 
 uint32_t SimWorld::GetPrinterSettings(int32_t robotHandle, PrinterSettings* settings) {
-  std::lock_guard<std::mutex> hold(lock_);
   if (settings == nullptr) return kErrInvalidArgument;
-  SimRobotUnit* robot = nullptr;
-  if (const uint32_t error = Robot(robotHandle, robot)) return error;
-  *settings = robot->printerSettings;
-  return 0;
+  return OnRobot(robotHandle, [&](SimRobotUnit& robot) {
+    *settings = robot.printerSettings;
+    return 0u;
+  });
 }
 
 uint32_t SimWorld::SetPrinterSettings2(int32_t robotHandle, const PrinterSettings2* settings) {
-  std::lock_guard<std::mutex> hold(lock_);
   if (settings == nullptr) return kErrInvalidArgument;
-  SimRobotUnit* robot = nullptr;
-  if (const uint32_t error = Robot(robotHandle, robot)) return error;
-  robot->printerSettings2 = *settings;
-  return 0;
+  return OnRobot(robotHandle, [&](SimRobotUnit& robot) {
+    robot.printerSettings2 = *settings;
+    return 0u;
+  });
 }
 
 uint32_t SimWorld::GetPrinterSettings2(int32_t robotHandle, PrinterSettings2* settings) {
-  std::lock_guard<std::mutex> hold(lock_);
   if (settings == nullptr) return kErrInvalidArgument;
-  SimRobotUnit* robot = nullptr;
-  if (const uint32_t error = Robot(robotHandle, robot)) return error;
-  *settings = robot->printerSettings2;
-  return 0;
+  return OnRobot(robotHandle, [&](SimRobotUnit& robot) {
+    *settings = robot.printerSettings2;
+    return 0u;
+  });
 }
 
 uint32_t SimWorld::KillSystemError(int32_t robotHandle, int32_t) {
-  std::lock_guard<std::mutex> hold(lock_);
-  SimRobotUnit* robot = nullptr;
-  return Robot(robotHandle, robot);
+  return OnRobot(robotHandle, [](SimRobotUnit&) { return 0u; });
 }
 
 uint32_t SimWorld::SystemAction(int32_t robotHandle, int32_t action) {
-  std::lock_guard<std::mutex> hold(lock_);
-  SimRobotUnit* robot = nullptr;
-  if (const uint32_t error = Robot(robotHandle, robot)) return error;
-  if (action < 0 || action > kMaxSystemAction) return kErrInvalidArgument;
-  robot->lastAction = action;
-  return 0;
+  return OnRobot(robotHandle, [&](SimRobotUnit& robot) {
+    if (action < 0 || action > kMaxSystemAction) return kErrInvalidArgument;
+    robot.lastAction = action;
+    return 0u;
+  });
 }
 
 SimWorld& World() {

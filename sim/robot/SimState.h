@@ -104,6 +104,9 @@ class SimWorld {
  private:
   // Finds an initialised robot, or gives the error code.
   uint32_t Robot(int32_t handle, SimRobotUnit*& robot);
+  // Finds the robot under the lock and gives what `act(SimRobotUnit&)` gives.
+  template <typename Act>
+  uint32_t OnRobot(int32_t handle, Act act);
   uint32_t RobotDrive(int32_t robotHandle, int32_t driveHandle, SimRobotUnit*& robot,
                       SimDrive*& drive);
   uint32_t AnyDrive(int32_t handle, SimRobotUnit*& robot, SimDrive*& drive);
